@@ -1,0 +1,195 @@
+#include "image/d88_image.h"
+
+#include <climits>
+#include <cstring>
+
+#include "image/coding.h"
+
+using namespace d88;
+
+D88Image::D88Image()
+    : file_(nullptr),
+      currentDisk_(-1),
+      diskCount_(0),
+      firstSector_(1),
+      lastSector_(16),
+      diskOffsets_(),
+      diskSize_(0),
+      diskBase_(0),
+      trackOffsets_(),
+      mediaType_(-1),
+      name_() {}
+
+D88Image::~D88Image() { open(nullptr); }
+
+bool D88Image::open(const char* path) {
+  if (file_ != nullptr) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+  if (path == nullptr) {
+    diskCount_ = 0;
+    currentDisk_ = -1;
+    mediaType_ = -1;
+    return true;
+  }
+
+  // Nothing of an earlier file may survive into this one.
+  clearSelection();
+  diskBase_ = 0;
+  std::memset(trackOffsets_, 0, sizeof trackOffsets_);
+  std::memset(name_, 0, kDiskNameLength);
+
+  file_ = std::fopen(path, "rb");
+  if (file_ == nullptr) return false;
+
+  // Offsets are sums of 32-bit fields: kept wide, and the walk stops once one
+  // leaves the range a disk offset can hold. A negative size steps back to an
+  // earlier disk; the 64-entry limit ends such a walk.
+  diskCount_ = 0;
+  std::int64_t offset = 0;
+  std::uint8_t header[kDiskHeaderLength];
+  while (diskCount_ < kMaxDisks && offset >= 0 && offset <= INT_MAX) {
+    diskOffsets_[diskCount_] = static_cast<int>(offset);
+    if (readAt(offset, header, kDiskHeaderLength) < kDiskHeaderLength) {
+      // A path that opens but cannot be read (a directory on some systems) is
+      // a file that cannot be opened, not an empty image.
+      if (diskCount_ == 0 && std::ferror(file_)) {
+        std::fclose(file_);
+        file_ = nullptr;
+        return false;
+      }
+      break;
+    }
+    offset += decodeFixed32(header + kDiskSizeOffset);
+    ++diskCount_;
+  }
+  return true;
+}
+
+void D88Image::clearSelection() {
+  diskBase_ = -1;
+  currentDisk_ = -1;
+  mediaType_ = -1;
+  diskSize_ = 0;
+  name_[0] = '\0';
+}
+
+bool D88Image::selectDisk(int index) {
+  if (file_ == nullptr) return false;
+  clearSelection();
+  if (index < 0 || index >= diskCount_) return false;
+
+  diskBase_ = diskOffsets_[index];
+  std::uint8_t header[kDiskHeaderLength];
+  // open() found a whole header here, but the file may have changed since;
+  // never decode bytes that were not read.
+  if (readAt(diskBase_, header, kDiskHeaderLength) < kDiskHeaderLength) return false;
+
+  for (int t = 0; t < kTrackCount; ++t) {
+    trackOffsets_[t] = decodeFixed32(header + kTrackTableOffset + t * kTrackEntryLength);
+  }
+  mediaType_ = header[kMediaTypeOffset];
+  diskSize_ = decodeFixed32(header + kDiskSizeOffset);
+  // Copies up to the first zero byte and zero-fills the rest; name_[16] is
+  // never written and keeps the name terminated.
+  std::strncpy(name_, reinterpret_cast<const char*>(header), kDiskNameLength);
+  currentDisk_ = index;
+  return true;
+}
+
+void D88Image::setSectorRange(int first, int last) {
+  firstSector_ = first;
+  lastSector_ = last;
+}
+
+// The file position of track's first sector header, or -1 when the track is
+// unusable: no file, track out of range, absent, or its entry negative or
+// beyond the disk's size (an entry equal to the size passes).
+std::int64_t D88Image::trackStart(int track) const {
+  if (file_ == nullptr || track < 0 || track >= kTrackCount) return -1;
+  const int entry = trackOffsets_[track];
+  if (entry <= 0 || entry > diskSize_) return -1;
+  return static_cast<std::int64_t>(diskBase_) + entry;
+}
+
+// Reads up to length bytes at position. Returns the count read: short at the
+// end of the file, 0 where the position cannot be sought.
+int D88Image::readAt(std::int64_t position, std::uint8_t* dest, int length) {
+  // fseek takes a long, which is 32 bits on some platforms: a position it
+  // cannot hold is beyond what can be read here.
+  if (position < 0 || position > LONG_MAX || length <= 0) return 0;
+  if (std::fseek(file_, static_cast<long>(position), SEEK_SET) != 0) return 0;
+  return static_cast<int>(std::fread(dest, 1, static_cast<std::size_t>(length), file_));
+}
+
+int D88Image::readSector(int track, int c, int h, int r, int n, std::uint8_t* dest,
+                         int maxLen) {
+  if (maxLen < 0) return 0;
+  std::int64_t position = trackStart(track);
+  if (position < 0) return 0;
+
+  std::uint8_t header[kSectorHeaderLength];
+  // Only the header read last decides when the walk ends: a count that never
+  // equals i + 1 lets it run on past the track until a count of 0, a match or
+  // the end of the file.
+  for (std::int64_t i = 0;; ++i) {
+    if (readAt(position, header, kSectorHeaderLength) < kSectorHeaderLength) return 0;
+    position += kSectorHeaderLength;
+    const int count = decodeFixed16(header + kSectorCountOffset);
+    const int size = decodeFixed16(header + kDataLengthOffset);
+    if (count == 0) return 0;
+    if (header[0] == c && header[1] == h && header[2] == r && header[3] == n) {
+      return readAt(position, dest, size < maxLen ? size : maxLen);
+    }
+    position += size;
+    if (i == count - 1) return 0;
+  }
+}
+
+int D88Image::readSectors(int track, int c, int h, int r, int n, std::uint8_t* dest,
+                          int length) {
+  // Beyond 23 the chunk 128 << n no longer fits a positive int.
+  if (length < 0 || n < 0 || n > 23) return 0;
+  int chunk = 128 << n;
+  int done = 0;
+  while (done < length) {
+    // Once reduced for the tail, the chunk stays reduced.
+    if (length - done < chunk) chunk = length - done;
+    if (readSector(track, c, h, r, n, dest, chunk) < chunk) return done;
+    dest += chunk;
+    done += chunk;
+    if (r == lastSector_) {
+      ++track;
+      if (h == 0) {
+        h = 1;
+      } else {
+        h = 0;
+        ++c;
+      }
+      r = firstSector_;
+    } else {
+      ++r;
+    }
+  }
+  return done;
+}
+
+int D88Image::readTrackIds(int track, std::uint8_t* dest, int destLen) {
+  if (destLen < 0) return 0;
+  std::int64_t position = trackStart(track);
+  if (position < 0) return 0;
+
+  std::uint8_t header[kSectorHeaderLength];
+  int written = 0;
+  // Unlike readSector, a count of 0 does not stop this walk.
+  for (std::int64_t i = 0; destLen - written >= kSectorIdLength; ++i) {
+    if (readAt(position, header, kSectorHeaderLength) < kSectorHeaderLength) break;
+    position += kSectorHeaderLength;
+    std::memcpy(dest + written, header, kSectorIdLength);
+    written += kSectorIdLength;
+    position += decodeFixed16(header + kDataLengthOffset);
+    if (i == decodeFixed16(header + kSectorCountOffset) - 1) break;
+  }
+  return written;
+}

@@ -1,0 +1,115 @@
+#include "tests/d88_builder.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include "image/d88_layout.h"
+
+namespace d88test {
+
+namespace {
+
+void put16(Bytes& b, std::size_t at, std::uint32_t v) {
+  b[at] = static_cast<std::uint8_t>(v);
+  b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+void put32(Bytes& b, std::size_t at, std::uint32_t v) {
+  put16(b, at, v & 0xFFFF);
+  put16(b, at + 2, v >> 16);
+}
+
+constexpr int kSectorBytes = 256;
+constexpr int kSectorsPerTrack = 16;
+
+}  // namespace
+
+Bytes build(const Disk& disk) {
+  Bytes out(d88::kDiskHeaderLength, 0);
+  std::copy_n(disk.name.begin(), std::min<std::size_t>(disk.name.size(), d88::kDiskNameLength),
+              out.begin());
+  out[d88::kMediaTypeOffset] = static_cast<std::uint8_t>(disk.mediaType);
+
+  for (const Track& track : disk.tracks) {
+    put32(out, d88::kTrackTableOffset + track.index * d88::kTrackEntryLength,
+          static_cast<std::uint32_t>(out.size()));
+    for (const Sector& s : track.sectors) {
+      Bytes header(d88::kSectorHeaderLength, 0);
+      header[0] = static_cast<std::uint8_t>(s.c);
+      header[1] = static_cast<std::uint8_t>(s.h);
+      header[2] = static_cast<std::uint8_t>(s.r);
+      header[3] = static_cast<std::uint8_t>(s.n);
+      put16(header, d88::kSectorCountOffset,
+            static_cast<std::uint32_t>(s.count >= 0 ? s.count : static_cast<int>(track.sectors.size())));
+      put16(header, d88::kDataLengthOffset,
+            static_cast<std::uint32_t>(s.dataLength >= 0 ? s.dataLength : static_cast<int>(s.data.size())));
+      out.insert(out.end(), header.begin(), header.end());
+      out.insert(out.end(), s.data.begin(), s.data.end());
+    }
+  }
+  for (const auto& entry : disk.trackEntries) {
+    put32(out, d88::kTrackTableOffset + entry.first * d88::kTrackEntryLength, entry.second);
+  }
+  put32(out, d88::kDiskSizeOffset, disk.hasSize ? disk.size : static_cast<std::uint32_t>(out.size()));
+  return out;
+}
+
+Bytes concat(const std::vector<Bytes>& parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+Track standardTrack(int t, const Bytes& area, int sectors) {
+  Track track;
+  track.index = t;
+  for (int r = 1; r <= sectors; ++r) {
+    Sector s;
+    s.c = t / 2;
+    s.h = t % 2;
+    s.r = r;
+    s.n = 1;
+    s.data.assign(kSectorBytes, 0);
+    const std::size_t from = static_cast<std::size_t>((t * kSectorsPerTrack + r - 1) * kSectorBytes);
+    if (from < area.size()) {
+      const std::size_t n = std::min<std::size_t>(kSectorBytes, area.size() - from);
+      std::copy_n(area.begin() + static_cast<std::ptrdiff_t>(from), n, s.data.begin());
+    }
+    track.sectors.push_back(s);
+  }
+  return track;
+}
+
+Disk diskHolding(const Bytes& area, const std::string& name) {
+  Disk disk;
+  disk.name = name;
+  constexpr std::size_t kTrackBytes = kSectorBytes * kSectorsPerTrack;
+  const std::size_t tracks = (area.size() + kTrackBytes - 1) / kTrackBytes;
+  for (std::size_t t = 0; t < tracks; ++t) disk.tracks.push_back(standardTrack(static_cast<int>(t), area));
+  return disk;
+}
+
+void putBlock(Bytes& area, int offset, bool patched, std::uint8_t tag) {
+  const std::size_t end = static_cast<std::size_t>(offset) + 3072;
+  if (area.size() < end) area.resize(end, 0);
+  auto* p = area.data() + offset;
+  for (int i = 33; i < 3072; ++i) p[i] = static_cast<std::uint8_t>(tag + i);
+  std::fill_n(p, 32, 0);
+  p[32] = 0xC3;
+  p[35] = 0xC3;
+  p[132] = patched ? 0xCD : 0x3E;
+}
+
+bool writeFile(const std::string& path, const Bytes& bytes) {
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(f);
+}
+
+Bytes readFile(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+}  // namespace d88test

@@ -1,0 +1,74 @@
+// A small builder of D88 images in memory, for tests, the demo and the
+// generators. A case reads like the disk it describes: its tracks, each
+// track's sectors in stored order with their identifiers, counts, data
+// lengths and bytes; truncation is done on the built bytes.
+#ifndef MIVOR_TESTS_D88_BUILDER_H
+#define MIVOR_TESTS_D88_BUILDER_H
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace d88test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct Sector {
+  int c = 0, h = 0, r = 1, n = 1;
+  Bytes data;            // the bytes stored after the header
+  int count = -1;        // sector-count field; -1: the number of sectors in its track
+  int dataLength = -1;   // data-length field; -1: data.size()
+};
+
+struct Track {
+  int index = 0;  // place in the track table, 0 to 163
+  std::vector<Sector> sectors;
+};
+
+struct Disk {
+  std::string name = "DISK";  // up to 16 bytes are stored
+  int mediaType = 0;
+  std::vector<Track> tracks;  // stored in this order
+  // Track-table entries set by hand, replacing the computed ones.
+  std::map<int, std::uint32_t> trackEntries;
+  // Disk-size field set by hand; otherwise the built disk's length.
+  bool hasSize = false;
+  std::uint32_t size = 0;
+
+  Disk& withSize(std::uint32_t s) {
+    hasSize = true;
+    size = s;
+    return *this;
+  }
+};
+
+// The bytes of one disk image: header, then its tracks.
+Bytes build(const Disk& disk);
+
+// Several disk images back to back.
+Bytes concat(const std::vector<Bytes>& parts);
+
+// Track t of a standard disk: C t/2, H t%2, R 1 to sectors, N 1, 256-byte
+// sectors whose bytes are taken from area at (t * 16 + R - 1) * 256, or
+// zeros beyond its end.
+Track standardTrack(int t, const Bytes& area = Bytes(), int sectors = 16);
+
+// A disk of standard tracks whose run of sectors, read in track order,
+// yields area (zero-padded to whole tracks).
+Disk diskHolding(const Bytes& area, const std::string& name = "DISK");
+
+// Puts a music block at offset of area (growing it as needed): 32 zero
+// bytes, JP at +32 and +35, a CALL at +132 when patched, recognisable
+// filler elsewhere.
+void putBlock(Bytes& area, int offset, bool patched, std::uint8_t tag = 0x5A);
+
+// Writes bytes to path; false on failure.
+bool writeFile(const std::string& path, const Bytes& bytes);
+
+// Reads the whole file at path (empty when it cannot be read).
+Bytes readFile(const std::string& path);
+
+}  // namespace d88test
+
+#endif  // MIVOR_TESTS_D88_BUILDER_H

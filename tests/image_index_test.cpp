@@ -1,0 +1,207 @@
+// Opening an image: the index of disk images, disk selection, reopen and close.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "image/d88_image.h"
+#include "tests/d88_builder.h"
+#include "tests/tool_runner.h"
+
+using namespace d88test;
+
+namespace {
+
+Disk named(const std::string& name) {
+  Disk d;
+  d.name = name;
+  d.tracks.push_back(standardTrack(0, Bytes(), 2));
+  return d;
+}
+
+// The names of the indexed disks, as selecting each in turn decodes them.
+std::vector<std::string> indexedNames(D88Image& image) {
+  std::vector<std::string> names;
+  for (int i = 0; i < image.diskCount(); ++i) {
+    names.push_back(image.selectDisk(i) ? image.diskName() : "<unselectable>");
+  }
+  return names;
+}
+
+struct IndexCase {
+  const char* what;
+  Bytes file;
+  std::vector<std::string> names;
+};
+
+std::vector<std::string> repeat(std::vector<std::string> head, const std::string& tail, int total) {
+  while (static_cast<int>(head.size()) < total) head.push_back(tail);
+  return head;
+}
+
+std::vector<IndexCase> indexCases() {
+  const Bytes a = build(named("A"));
+  const Bytes b = build(named("B"));
+  const Bytes c = build(named("C"));
+  std::vector<IndexCase> cases;
+  cases.push_back({"empty file", {}, {}});
+  cases.push_back({"687 bytes", Bytes(687, 0), {}});
+  cases.push_back({"one disk", a, {"A"}});
+  cases.push_back({"two disks", concat({a, b}), {"A", "B"}});
+  {
+    Bytes f = concat({a, b});
+    f.resize(f.size() + 687, 0);
+    cases.push_back({"687 trailing bytes ignored", f, {"A", "B"}});
+  }
+  {
+    Disk big = named("BIG");
+    big.withSize(1000000);
+    cases.push_back({"size beyond the end of the file still counts", build(big), {"BIG"}});
+  }
+  {
+    std::vector<Bytes> parts;
+    std::vector<std::string> names;
+    for (int i = 0; i < 70; ++i) {
+      names.push_back("D" + std::to_string(i));
+      parts.push_back(build(named(names.back())));
+    }
+    names.resize(64);
+    cases.push_back({"70 disks index the first 64", concat(parts), names});
+  }
+  {
+    Disk stuck = named("C");
+    stuck.withSize(0);
+    cases.push_back({"size 0 on disk 2 fills the index with it", concat({a, b, build(stuck)}),
+                     repeat({"A", "B"}, "C", 64)});
+  }
+  {
+    // Disk B steps back to disk A, which steps forward to B again.
+    Disk back = named("B");
+    back.withSize(static_cast<std::uint32_t>(-static_cast<std::int64_t>(a.size())));
+    std::vector<std::string> names;
+    for (int i = 0; i < 32; ++i) names.insert(names.end(), {"A", "B"});
+    cases.push_back({"negative size steps back to an earlier disk", concat({a, build(back)}), names});
+  }
+  {
+    Disk off = named("A");
+    off.withSize(0x80000000u);
+    cases.push_back({"size 2^31 makes the offset negative: the walk stops", concat({build(off), b}),
+                     {"A"}});
+  }
+  {
+    Disk off = named("A");
+    off.withSize(0x7FFFFFFFu);
+    cases.push_back({"offset 2^31 - 1 reads nothing", concat({build(off), b}), {"A"}});
+  }
+  {
+    Disk short_ = named("A");
+    short_.withSize(static_cast<std::uint32_t>(a.size() + b.size() - 100));
+    cases.push_back({"fewer than 688 bytes at the next offset", concat({build(short_), b}), {"A"}});
+  }
+  return cases;
+}
+
+TEST(ImageIndex, WalksDiskHeaders) {
+  for (const IndexCase& c : indexCases()) {
+    TempDir dir;
+    D88Image image;
+    ASSERT_TRUE(image.open(dir.put("image.d88", c.file).c_str())) << c.what;
+    EXPECT_EQ(image.diskCount(), static_cast<int>(c.names.size())) << c.what;
+    EXPECT_EQ(indexedNames(image), c.names) << c.what;
+  }
+}
+
+TEST(ImageIndex, OpenFailures) {
+  TempDir dir;
+  D88Image image;
+  EXPECT_FALSE(image.open(dir.file("missing.d88").c_str()));
+  EXPECT_FALSE(image.open(dir.path().string().c_str())) << "a directory";
+  EXPECT_FALSE(image.selectDisk(0)) << "nothing open";
+}
+
+TEST(ImageIndex, CloseAndReopen) {
+  TempDir dir;
+  D88Image image;
+  EXPECT_TRUE(image.open(nullptr)) << "closing a reader never opened";
+  EXPECT_EQ(image.diskCount(), 0);
+
+  Disk first = named("FIRST");
+  first.mediaType = 0x20;
+  ASSERT_TRUE(image.open(dir.put("a.d88", concat({build(first), build(first)})).c_str()));
+  ASSERT_TRUE(image.selectDisk(1));
+  ASSERT_EQ(image.mediaType(), 0x20);
+
+  // Reopening drops everything of the earlier file, selection included.
+  ASSERT_TRUE(image.open(dir.put("b.d88", build(named("SECOND"))).c_str()));
+  EXPECT_EQ(image.diskCount(), 1);
+  EXPECT_EQ(image.currentDisk(), -1);
+  EXPECT_EQ(image.mediaType(), -1);
+  EXPECT_STREQ(image.diskName(), "");
+  std::uint8_t ids[8];
+  EXPECT_EQ(image.readTrackIds(0, ids, sizeof ids), 0) << "no track table before a selection";
+  ASSERT_TRUE(image.selectDisk(0));
+  EXPECT_STREQ(image.diskName(), "SECOND");
+
+  EXPECT_TRUE(image.open(nullptr));
+  EXPECT_EQ(image.diskCount(), 0);
+  EXPECT_EQ(image.currentDisk(), -1);
+  EXPECT_EQ(image.mediaType(), -1);
+  EXPECT_FALSE(image.selectDisk(0));
+}
+
+TEST(SelectDisk, DecodesTheHeader) {
+  struct Case {
+    std::string storedName;
+    std::string name;
+  };
+  const Case cases[] = {
+      {"DISK", "DISK"},
+      {"ABCDEFGHIJKLMNOP", "ABCDEFGHIJKLMNOP"},  // 16 non-zero bytes, still terminated
+      {std::string("AB\0CD", 5), "AB"},          // cut at the first zero
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    Disk d = named(c.storedName);
+    d.mediaType = 0x10;
+    // Header bytes after the name must not leak into it.
+    Bytes file = build(d);
+    for (int i = 16; i < 0x1B; ++i) file[i] = 'X';
+    D88Image image;
+    ASSERT_TRUE(image.open(dir.put("image.d88", file).c_str()));
+    EXPECT_EQ(image.mediaType(), -1) << "before any selection";
+    ASSERT_TRUE(image.selectDisk(0));
+    EXPECT_EQ(std::string(image.diskName()), c.name);
+    EXPECT_EQ(image.mediaType(), 0x10);
+    EXPECT_EQ(image.currentDisk(), 0);
+  }
+}
+
+TEST(SelectDisk, MediaTypeIsUnsigned) {
+  TempDir dir;
+  Disk d = named("M");
+  d.mediaType = 0xFF;
+  D88Image image;
+  ASSERT_TRUE(image.open(dir.put("image.d88", build(d)).c_str()));
+  ASSERT_TRUE(image.selectDisk(0));
+  EXPECT_EQ(image.mediaType(), 255);
+}
+
+TEST(SelectDisk, FailuresClearTheSelection) {
+  TempDir dir;
+  Disk d = named("NAME");
+  d.mediaType = 0x20;
+  D88Image image;
+  ASSERT_TRUE(image.open(dir.put("image.d88", concat({build(d), build(d)})).c_str()));
+  for (int index : {-1, 2, 1000}) {
+    ASSERT_TRUE(image.selectDisk(1));
+    EXPECT_FALSE(image.selectDisk(index)) << index;
+    EXPECT_EQ(image.currentDisk(), -1) << index;
+    EXPECT_EQ(image.mediaType(), -1) << index;
+    EXPECT_STREQ(image.diskName(), "") << index;
+    std::uint8_t ids[8];
+    EXPECT_EQ(image.readTrackIds(0, ids, sizeof ids), 0) << "size 0 after a failed selection";
+  }
+}
+
+}  // namespace

@@ -1,0 +1,46 @@
+// Test helpers: a fresh temporary directory, and runs of the built mivor
+// binary in it with standard output, standard error and status captured.
+#ifndef MIVOR_TESTS_TOOL_RUNNER_H
+#define MIVOR_TESTS_TOOL_RUNNER_H
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/d88_builder.h"
+
+namespace d88test {
+
+// A directory of its own under the system's temporary directory, removed
+// with everything in it when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  // The path of name inside the directory.
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+  // Writes bytes to name inside the directory and returns its path.
+  std::string put(const std::string& name, const Bytes& bytes) const;
+  // The names of the plain files in the directory, sorted.
+  std::vector<std::string> files() const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+struct RunResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs the built mivor with args (each passed as one word) in directory dir.
+RunResult runMivor(const std::filesystem::path& dir, const std::vector<std::string>& args);
+
+}  // namespace d88test
+
+#endif  // MIVOR_TESTS_TOOL_RUNNER_H
