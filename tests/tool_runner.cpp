@@ -57,7 +57,7 @@ std::string TempDir::put(const std::string& name, const Bytes& bytes) const {
 std::vector<std::string> TempDir::files() const {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(path_)) {
-    if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
+    if (entry.symlink_status().type() == fs::file_type::regular) names.push_back(entry.path().filename().string());
   }
   std::sort(names.begin(), names.end());
   return names;

@@ -25,7 +25,7 @@ class TempDir {
   std::string file(const std::string& name) const { return (path_ / name).string(); }
   // Writes bytes to name inside the directory and returns its path.
   std::string put(const std::string& name, const Bytes& bytes) const;
-  // The names of the plain files in the directory, sorted.
+  // The names of the regular files in the directory (not links), sorted.
   std::vector<std::string> files() const;
 
  private:

@@ -90,9 +90,13 @@ void check(const ToolCase& c) {
   }
 }
 
+// The line announcing disk d, counted from 1.
+std::string disk(int d) { return std::string("searching ... Disk No.") + char('0' + d) + "\n"; }
+
+// The lines announcing disks 1 to disks.
 std::string searching(int disks) {
   std::string s;
-  for (int d = 0; d < disks; ++d) s += std::string("searching ... Disk No.") + char('1' + d) + "\n";
+  for (int d = 1; d <= disks; ++d) s += disk(d);
   return s;
 }
 
@@ -129,6 +133,144 @@ TEST(Tool, CommandLineAndImageIndex) {
   // The 10th disk is ':', the 64th 'p'.
   EXPECT_EQ(searching(64).substr(9 * 24, 24), "searching ... Disk No.:\n");
   EXPECT_EQ(searching(64).substr(63 * 24, 24), "searching ... Disk No.p\n");
+}
+
+// The bytes a cut of the block at offset of area must hold: patched where
+// byte 132 is a CALL, zeros past the end of the work area.
+Bytes cutOf(const Bytes& area, int offset) {
+  const bool patched = area[static_cast<std::size_t>(offset) + 132] == 0xCD;
+  Bytes b(patched ? 3072 : 2560, 0);
+  for (std::size_t i = 0; i < b.size(); ++i) {
+    const std::size_t at = static_cast<std::size_t>(offset) + i;
+    if (at < area.size() && at < static_cast<std::size_t>(kArea)) b[i] = area[at];
+  }
+  if (patched) b[132] = 0x21;
+  return b;
+}
+
+Bytes workArea() { return Bytes(kArea, 0); }
+
+Bytes withBlocks(std::vector<std::pair<int, bool>> blocks) {
+  Bytes area = workArea();
+  std::uint8_t tag = 0x40;
+  for (const auto& b : blocks) putBlock(area, b.first, b.second, tag += 0x11);
+  area.resize(kArea);
+  return area;
+}
+
+Bytes imageOf(const Bytes& area) { return build(diskHolding(area)); }
+
+std::string cutting(const std::string& name, int offset, bool patched = false) {
+  char line[64];
+  std::snprintf(line, sizeof line, "cutting ... %5s  adr=%06x\n", name.c_str(), offset);
+  return line + std::string(patched ? "* patched *\n" : "");
+}
+
+TEST(Tool, CutsMusicBlocks) {
+  const Bytes plain = withBlocks({{0x1200, false}});
+  const Bytes patched = withBlocks({{0x1200, true}});
+  const Bytes last = withBlocks({{0x4F500, true}});
+  const Bytes pair = withBlocks({{0x3000, false}, {0x3100, true}});
+
+  Bytes noCheckByte = withBlocks({{0x1200, false}});
+  noCheckByte[0x1200 + 35] = 0xC9;
+  Bytes misaligned = workArea();
+  putBlock(misaligned, 0x1280, false);
+  misaligned.resize(kArea);
+  Bytes beyondWindow = workArea();
+  putBlock(beyondWindow, 0x4F600, false);
+  beyondWindow.resize(kArea);
+
+  const ToolCase cases[] = {
+      on("a block at 0x1200", imageOf(plain))
+          .expect(0, searching(1) + cutting("MUS00", 0x1200))
+          .writes("MUS00", cutOf(plain, 0x1200)),
+      on("a block to patch at 0x1200", imageOf(patched))
+          .expect(0, searching(1) + cutting("MUS00", 0x1200, true))
+          .writes("MUS00", cutOf(patched, 0x1200)),
+      on("0xC3 at +32 but not at +35", imageOf(noCheckByte)).expect(0, searching(1)),
+      on("a signature off the 256-byte grid", imageOf(misaligned)).expect(0, searching(1)),
+      on("a patched block at the last position", imageOf(last))
+          .expect(0, searching(1) + cutting("MUS00", 0x4F500, true))
+          .writes("MUS00", cutOf(last, 0x4F500)),
+      on("a block at 0x4F600 is beyond the scan", imageOf(beyondWindow)).expect(0, searching(1)),
+      on("two blocks 256 bytes apart", imageOf(pair))
+          .expect(0, searching(1) + cutting("MUS00", 0x3000) + cutting("MUS01", 0x3100, true))
+          .writes("MUS00", cutOf(pair, 0x3000))
+          .writes("MUS01", cutOf(pair, 0x3100)),
+  };
+  for (const ToolCase& c : cases) check(c);
+
+  const Bytes lastCut = cutOf(last, 0x4F500);
+  EXPECT_EQ(Bytes(lastCut.end() - 256, lastCut.end()), Bytes(256, 0));
+  EXPECT_EQ(cutOf(patched, 0x1200)[132], 0x21);
+}
+
+TEST(Tool, NumbersBlocksAcrossDisks) {
+  const Bytes first = withBlocks({{0x2000, true}});
+  const Bytes second = withBlocks({{0x10000, false}});
+  // A shorter second disk: a run that ends early must not bring back the
+  // first disk's block from the work area.
+  Bytes shortArea(0x8000, 0);
+  putBlock(shortArea, 0x1000, false, 0x77);
+  shortArea.resize(0x8000);
+
+  // A sector missing in the middle: the run stops there and the rest of the
+  // work area reads as zeros, even inside a block cut across the gap.
+  Bytes gapped = withBlocks({{0x1000, true}, {0x3000, false}});
+  Disk gappedDisk = diskHolding(gapped);
+  gappedDisk.tracks[1].sectors.erase(gappedDisk.tracks[1].sectors.begin() + 8);  // R9 at 0x1800
+  Bytes gappedCut = cutOf(gapped, 0x1000);
+  std::fill(gappedCut.begin() + 0x800, gappedCut.end(), 0);
+
+  const ToolCase cases[] = {
+      on("two full disks, one block each", concat({imageOf(first), imageOf(second)}))
+          .expect(0, disk(1) + cutting("MUS00", 0x2000, true) + disk(2) + cutting("MUS01", 0x10000))
+          .writes("MUS00", cutOf(first, 0x2000))
+          .writes("MUS01", cutOf(second, 0x10000)),
+      on("a short second disk after a block", concat({imageOf(second), imageOf(shortArea)}))
+          .expect(0, disk(1) + cutting("MUS00", 0x10000) + disk(2) + cutting("MUS01", 0x1000))
+          .writes("MUS00", cutOf(second, 0x10000))
+          .writes("MUS01", cutOf(shortArea, 0x1000)),
+      on("a missing sector ends the run", build(gappedDisk))
+          .expect(0, searching(1) + cutting("MUS00", 0x1000, true))
+          .writes("MUS00", gappedCut),
+  };
+  for (const ToolCase& c : cases) check(c);
+}
+
+TEST(Tool, OutputFiles) {
+  const Bytes three = withBlocks({{0x1000, false}, {0x5000, true}, {0x9000, false}});
+  const std::string lines = searching(1) + cutting("MUS00", 0x1000) + cutting("MUS01", 0x5000, true) +
+                            cutting("MUS02", 0x9000);
+  const Bytes image = imageOf(three);
+
+  const ToolCase cases[] = {
+      on("an existing output is replaced", image)
+          .before([](const TempDir& d) { d.put("MUS00", Bytes(5000, 'x')); })
+          .expect(0, lines)
+          .writes("MUS00", cutOf(three, 0x1000))
+          .writes("MUS01", cutOf(three, 0x5000))
+          .writes("MUS02", cutOf(three, 0x9000)),
+      on("a directory in the way", image)
+          .before([](const TempDir& d) { fs::create_directory(d.path() / "MUS01"); })
+          .expect(1, lines, "cannot write MUS01\n")
+          .writes("MUS00", cutOf(three, 0x1000))
+          .writes("MUS02", cutOf(three, 0x9000)),
+      on("the image itself is named MUS00", image)
+          .named("MUS00")
+          .expect(1, lines, "cannot write MUS00\n")
+          .writes("MUS01", cutOf(three, 0x5000))
+          .writes("MUS02", cutOf(three, 0x9000)),
+      on("the image reached through a link", image)
+          .named("MUS01")
+          .before([](const TempDir& d) { fs::create_symlink("MUS01", d.path() / "link.d88"); })
+          .withArgs({"link.d88"})
+          .expect(1, lines, "cannot write MUS01\n")
+          .writes("MUS00", cutOf(three, 0x1000))
+          .writes("MUS02", cutOf(three, 0x9000)),
+  };
+  for (const ToolCase& c : cases) check(c);
 }
 
 }  // namespace
