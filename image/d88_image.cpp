@@ -91,9 +91,11 @@ bool D88Image::selectDisk(int index) {
   }
   mediaType_ = header[kMediaTypeOffset];
   diskSize_ = decodeFixed32(header + kDiskSizeOffset);
-  // Copies up to the first zero byte and zero-fills the rest; name_[16] is
-  // never written and keeps the name terminated.
-  std::strncpy(name_, reinterpret_cast<const char*>(header), kDiskNameLength);
+  // Up to the first zero byte, zero-filled after it; name_[16] is never
+  // written and keeps the name terminated.
+  int i = 0;
+  for (; i < kDiskNameLength && header[i] != 0; ++i) name_[i] = static_cast<char>(header[i]);
+  for (; i < kDiskNameLength; ++i) name_[i] = '\0';
   currentDisk_ = index;
   return true;
 }
