@@ -18,7 +18,9 @@ D88Image::D88Image()
       diskBase_(0),
       trackOffsets_(),
       mediaType_(-1),
-      name_() {}
+      name_(),
+      windowStart_(0),
+      windowLength_(0) {}
 
 D88Image::~D88Image() { open(nullptr); }
 
@@ -27,6 +29,8 @@ bool D88Image::open(const char* path) {
     std::fclose(file_);
     file_ = nullptr;
   }
+  windowStart_ = 0;
+  windowLength_ = 0;
   if (path == nullptr) {
     diskCount_ = 0;
     currentDisk_ = -1;
@@ -42,6 +46,9 @@ bool D88Image::open(const char* path) {
 
   file_ = std::fopen(path, "rb");
   if (file_ == nullptr) return false;
+  // The window is the buffer; a stream buffer beneath it would only copy
+  // every byte once more.
+  std::setvbuf(file_, nullptr, _IONBF, 0);
 
   // Offsets are sums of 32-bit fields: kept wide, and the walk stops once one
   // leaves the range a disk offset can hold. A negative size steps back to an
@@ -51,7 +58,8 @@ bool D88Image::open(const char* path) {
   std::uint8_t header[kDiskHeaderLength];
   while (diskCount_ < kMaxDisks && offset >= 0 && offset <= INT_MAX) {
     diskOffsets_[diskCount_] = static_cast<int>(offset);
-    if (readAt(offset, header, kDiskHeaderLength) < kDiskHeaderLength) {
+    // Headers lie a disk apart: read each by itself, not a window around it.
+    if (readFromFile(offset, header, kDiskHeaderLength) < kDiskHeaderLength) {
       // A path that opens but cannot be read (a directory on some systems) is
       // a file that cannot be opened, not an empty image.
       if (diskCount_ == 0 && std::ferror(file_)) {
@@ -115,12 +123,41 @@ std::int64_t D88Image::trackStart(int track) const {
   return static_cast<std::int64_t>(diskBase_) + entry;
 }
 
-// Reads up to length bytes at position. Returns the count read: short at the
-// end of the file, 0 where the position cannot be sought.
+// Points at the length bytes of the file from position, held in the window
+// (read anew when it does not hold them), or is null when the file holds
+// fewer. The bytes stay valid until the next call that reads the file.
+const std::uint8_t* D88Image::windowAt(std::int64_t position, int length) {
+  if (position < 0 || length > kWindowSize - kLookBehind) return nullptr;
+  if (position < windowStart_ || position + length > windowStart_ + windowLength_) {
+    windowStart_ = position > kLookBehind ? position - kLookBehind : 0;
+    windowLength_ = readFromFile(windowStart_, window_, kWindowSize);
+    if (position + length > windowStart_ + windowLength_) return nullptr;
+  }
+  return window_ + (position - windowStart_);
+}
+
+// Copies up to length bytes of the file from position into dest. Returns the
+// count copied: short at the end of the file, 0 where the position cannot be
+// read.
 int D88Image::readAt(std::int64_t position, std::uint8_t* dest, int length) {
-  // fseek takes a long, which is 32 bits on some platforms: a position it
-  // cannot hold is beyond what can be read here.
-  if (position < 0 || position > LONG_MAX || length <= 0) return 0;
+  if (position < 0 || length <= 0) return 0;
+  if (length > kWindowSize - kLookBehind) return readFromFile(position, dest, length);
+  const std::uint8_t* bytes = windowAt(position, length);
+  if (bytes != nullptr) {
+    std::memcpy(dest, bytes, static_cast<std::size_t>(length));
+    return length;
+  }
+  // The file ends inside the range; the window now reaches its end.
+  const std::int64_t held = windowStart_ + windowLength_ - position;
+  if (position < windowStart_ || held <= 0) return 0;
+  std::memcpy(dest, window_ + (position - windowStart_), static_cast<std::size_t>(held));
+  return static_cast<int>(held);
+}
+
+// Seeks to position and reads length bytes from the file itself. fseek takes
+// a long, 32 bits on some platforms: a position it cannot hold reads nothing.
+int D88Image::readFromFile(std::int64_t position, std::uint8_t* dest, int length) {
+  if (position > LONG_MAX) return 0;
   if (std::fseek(file_, static_cast<long>(position), SEEK_SET) != 0) return 0;
   return static_cast<int>(std::fread(dest, 1, static_cast<std::size_t>(length), file_));
 }
@@ -131,12 +168,12 @@ int D88Image::readSector(int track, int c, int h, int r, int n, std::uint8_t* de
   std::int64_t position = trackStart(track);
   if (position < 0) return 0;
 
-  std::uint8_t header[kSectorHeaderLength];
   // Only the header read last decides when the walk ends: a count that never
   // equals i + 1 lets it run on past the track until a count of 0, a match or
   // the end of the file.
   for (std::int64_t i = 0;; ++i) {
-    if (readAt(position, header, kSectorHeaderLength) < kSectorHeaderLength) return 0;
+    const std::uint8_t* header = windowAt(position, kSectorHeaderLength);
+    if (header == nullptr) return 0;
     position += kSectorHeaderLength;
     const int count = decodeFixed16(header + kSectorCountOffset);
     const int size = decodeFixed16(header + kDataLengthOffset);
@@ -182,11 +219,11 @@ int D88Image::readTrackIds(int track, std::uint8_t* dest, int destLen) {
   std::int64_t position = trackStart(track);
   if (position < 0) return 0;
 
-  std::uint8_t header[kSectorHeaderLength];
   int written = 0;
   // Unlike readSector, a count of 0 does not stop this walk.
   for (std::int64_t i = 0; destLen - written >= kSectorIdLength; ++i) {
-    if (readAt(position, header, kSectorHeaderLength) < kSectorHeaderLength) break;
+    const std::uint8_t* header = windowAt(position, kSectorHeaderLength);
+    if (header == nullptr) break;
     position += kSectorHeaderLength;
     std::memcpy(dest + written, header, kSectorIdLength);
     written += kSectorIdLength;

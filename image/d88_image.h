@@ -61,7 +61,17 @@ class D88Image {
  private:
   void clearSelection();
   std::int64_t trackStart(int track) const;
+  const std::uint8_t* windowAt(std::int64_t position, int length);
   int readAt(std::int64_t position, std::uint8_t* dest, int length);
+  int readFromFile(std::int64_t position, std::uint8_t* dest, int length);
+
+  // Every sector read walks its track from the first header, so the same
+  // bytes are read again and again. They are read from the file a window at
+  // a time: a seek and a read per window rather than per header.
+  static constexpr int kWindowSize = 256 * 1024;
+  // A window starts this far before the position that missed, so that a walk
+  // coming back to the start of its track still finds it there.
+  static constexpr int kLookBehind = 16 * 1024;
 
   std::FILE* file_;
   int currentDisk_;
@@ -74,6 +84,10 @@ class D88Image {
   int trackOffsets_[d88::kTrackCount];
   int mediaType_;
   char name_[d88::kDiskNameLength + 1];
+
+  std::int64_t windowStart_;
+  int windowLength_;  // bytes of the file held from windowStart_; short at its end
+  std::uint8_t window_[kWindowSize];  // not cleared: only windowLength_ bytes are ever read
 };
 
 #endif  // MIVOR_IMAGE_D88_IMAGE_H
