@@ -12,7 +12,8 @@ namespace {
 
 // mivor loads a disk as one run of sectors of this size code, R first to
 // last on each side, into a work area that takes this many whole tracks.
-constexpr int kChunk = 128 << cutter::kSizeCode;
+constexpr int kSizeCodeUnit = 128;  // a sector of size code N holds 128 << N bytes
+constexpr int kChunk = kSizeCodeUnit << cutter::kSizeCode;
 constexpr int kRunSectorsPerTrack = cutter::kLastSector - cutter::kFirstSector + 1;
 constexpr int kRunTracks = cutter::kWorkSize / (kRunSectorsPerTrack * kChunk);
 static_assert(kRunTracks * kRunSectorsPerTrack * kChunk == cutter::kWorkSize,
@@ -31,12 +32,20 @@ struct MediaName {
 const MediaName kMediaNames[] = {{0x00, "2D"}, {0x10, "2DD"}, {0x20, "2HD"}};
 
 void appendf(std::string& out, const char* format, ...) {
-  char line[256];
   va_list args;
   va_start(args, format);
-  std::vsnprintf(line, sizeof line, format, args);
+  va_list again;
+  va_copy(again, args);
+  const int length = std::vsnprintf(nullptr, 0, format, args);
   va_end(args);
-  out += line;
+  if (length > 0) {
+    // vsnprintf writes a terminator: room for it, then drop it.
+    const std::size_t at = out.size();
+    out.resize(at + static_cast<std::size_t>(length) + 1);
+    std::vsnprintf(&out[at], static_cast<std::size_t>(length) + 1, format, again);
+    out.resize(at + static_cast<std::size_t>(length));
+  }
+  va_end(again);
 }
 
 const char* mediaName(int type) {
