@@ -41,6 +41,17 @@ class D88Image {
   // The selected disk's media-type byte (0 to 255), or -1 when none.
   int mediaType() const { return mediaType_; }
 
+  // The selected disk's disk-size field as a signed value, or 0 when none.
+  int diskSize() const { return diskSize_; }
+
+  // The file offset of the selected disk's header: 0 before a selection, -1 after a failed one.
+  int diskBase() const { return diskBase_; }
+
+  // Track's entry in the last decoded track table (from diskBase(), 0: absent); 0 out of range.
+  int trackOffset(int track) const {
+    return track >= 0 && track < d88::kTrackCount ? trackOffsets_[track] : 0;
+  }
+
   // Finds sector C/H/R/N by walking track's sector headers from the first and
   // copies at most maxLen of its data bytes into dest. Returns the bytes
   // copied: 0 when the track is unusable or the sector is not found, fewer

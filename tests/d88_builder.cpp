@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 #include "image/d88_layout.h"
 
@@ -24,6 +25,29 @@ constexpr int kSectorBytes = 256;
 constexpr int kSectorsPerTrack = 16;
 
 }  // namespace
+
+Sector sectorOf(int c, int h, int r, int n, Bytes data) {
+  Sector s;
+  s.c = c;
+  s.h = h;
+  s.r = r;
+  s.n = n;
+  s.data = std::move(data);
+  return s;
+}
+
+Track trackOf(int index, std::vector<Sector> sectors) {
+  Track t;
+  t.index = index;
+  t.sectors = std::move(sectors);
+  return t;
+}
+
+Disk diskOf(std::vector<Track> tracks) {
+  Disk d;
+  d.tracks = std::move(tracks);
+  return d;
+}
 
 Bytes build(const Disk& disk) {
   Bytes out(d88::kDiskHeaderLength, 0);

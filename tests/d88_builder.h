@@ -43,6 +43,15 @@ struct Disk {
   }
 };
 
+// A sector of identifier c/h/r/n holding data.
+Sector sectorOf(int c, int h, int r, int n, Bytes data);
+
+// Track index holding sectors, in stored order.
+Track trackOf(int index, std::vector<Sector> sectors);
+
+// A disk of tracks, stored in this order.
+Disk diskOf(std::vector<Track> tracks);
+
 // The bytes of one disk image: header, then its tracks.
 Bytes build(const Disk& disk);
 

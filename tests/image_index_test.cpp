@@ -177,6 +177,32 @@ TEST(SelectDisk, DecodesTheHeader) {
   }
 }
 
+TEST(SelectDisk, ExposesSizeBaseAndTrackTable) {
+  Disk first = named("A");
+  Disk second;
+  second.tracks = {standardTrack(0, Bytes(), 2), standardTrack(5, Bytes(), 1)};
+  second.trackEntries[7] = 0x80000000u;  // kept as read: negative
+  const Bytes a = build(first);
+  const Bytes b = build(second);
+  TempDir dir;
+  D88Image image;
+  ASSERT_TRUE(image.open(dir.put("image.d88", concat({a, b})).c_str()));
+  EXPECT_EQ(image.diskBase(), 0) << "nothing selected after open";
+  EXPECT_EQ(image.diskSize(), 0);
+
+  ASSERT_TRUE(image.selectDisk(1));
+  EXPECT_EQ(image.diskBase(), static_cast<int>(a.size()));
+  EXPECT_EQ(image.diskSize(), static_cast<int>(b.size()));
+  const int track5 = d88::kDiskHeaderLength + 2 * (d88::kSectorHeaderLength + 256);
+  const std::pair<int, int> entries[] = {
+      {0, d88::kDiskHeaderLength}, {1, 0}, {5, track5}, {7, INT32_MIN}, {163, 0}, {-1, 0}, {164, 0}};
+  for (const auto& e : entries) EXPECT_EQ(image.trackOffset(e.first), e.second) << "track " << e.first;
+
+  EXPECT_FALSE(image.selectDisk(2));
+  EXPECT_EQ(image.diskBase(), -1);
+  EXPECT_EQ(image.diskSize(), 0);
+}
+
 TEST(SelectDisk, MediaTypeIsUnsigned) {
   TempDir dir;
   Disk d = named("M");

@@ -25,27 +25,9 @@ Bytes pattern(int len, int seed) {
 }
 
 Sector sector(int c, int h, int r, int n, int len, int count = -1) {
-  Sector s;
-  s.c = c;
-  s.h = h;
-  s.r = r;
-  s.n = n;
-  s.data = pattern(len, r * 16 + h);
+  Sector s = sectorOf(c, h, r, n, pattern(len, r * 16 + h));
   s.count = count;
   return s;
-}
-
-Track track(int index, std::vector<Sector> sectors) {
-  Track t;
-  t.index = index;
-  t.sectors = std::move(sectors);
-  return t;
-}
-
-Disk disk(std::vector<Track> tracks) {
-  Disk d;
-  d.tracks = std::move(tracks);
-  return d;
 }
 
 Bytes cut(Bytes file, std::size_t length) {
@@ -113,9 +95,9 @@ Bytes slice(const Bytes& b, std::size_t from, std::size_t len) {
 
 // Track 0 of three 256-byte sectors R1 to R3, then track 1 whose first
 // sector is C0 H0 R9.
-const Disk kThree = disk({
-    track(0, {sector(0, 0, 1, 1, 256), sector(0, 0, 2, 1, 256), sector(0, 0, 3, 1, 256)}),
-    track(1, {sector(0, 0, 9, 1, 256), sector(0, 1, 1, 1, 256)}),
+const Disk kThree = diskOf({
+    trackOf(0, {sector(0, 0, 1, 1, 256), sector(0, 0, 2, 1, 256), sector(0, 0, 3, 1, 256)}),
+    trackOf(1, {sector(0, 0, 9, 1, 256), sector(0, 1, 1, 1, 256)}),
 });
 
 TEST(TrackCheck, UnusableTracksReadNothing) {
@@ -171,12 +153,12 @@ TEST(TrackCheck, NeedsAFileAndASelection) {
 
 TEST(ReadSector, FindsBySectorIdentifier) {
   const Bytes three = build(kThree);
-  Disk longData = disk({track(0, {sector(0, 0, 1, 1, 300)})});
-  Disk zeroCount = disk({track(0, {sector(0, 0, 1, 1, 256, 0), sector(0, 0, 2, 1, 256)})});
+  Disk longData = diskOf({trackOf(0, {sector(0, 0, 1, 1, 300)})});
+  Disk zeroCount = diskOf({trackOf(0, {sector(0, 0, 1, 1, 256, 0), sector(0, 0, 2, 1, 256)})});
   // Counts of 5 on a two-sector track: the walk runs on into track 1.
-  Disk runsOn = disk({
-      track(0, {sector(0, 0, 1, 1, 256, 5), sector(0, 0, 2, 1, 256, 5)}),
-      track(1, {sector(0, 1, 1, 1, 256), sector(0, 1, 2, 1, 256)}),
+  Disk runsOn = diskOf({
+      trackOf(0, {sector(0, 0, 1, 1, 256, 5), sector(0, 0, 2, 1, 256, 5)}),
+      trackOf(1, {sector(0, 1, 1, 1, 256), sector(0, 1, 2, 1, 256)}),
   });
   const std::size_t r2Header = kFirstTrack + kSectorHeader + 256;
   const Bytes r2 = sector(0, 0, 2, 1, 256).data;
@@ -210,11 +192,11 @@ TEST(ReadSectors, ReadsRunsAcrossSidesAndTracks) {
   Disk twoTracks = diskHolding(area);
   twoTracks.tracks.resize(2);
 
-  Disk shortSecond = disk({track(0, {sector(0, 0, 1, 1, 256), sector(0, 0, 2, 1, 128), sector(0, 0, 3, 1, 256)})});
-  Disk highR = disk({track(0, {sector(0, 0, 17, 1, 256), sector(0, 0, 18, 1, 256), sector(0, 0, 1, 1, 256)})});
-  Disk narrowRange = disk({
-      track(0, {sector(0, 0, 5, 1, 256), sector(0, 0, 6, 1, 256), sector(0, 0, 7, 1, 256)}),
-      track(1, {sector(0, 1, 5, 1, 256), sector(0, 1, 6, 1, 256)}),
+  Disk shortSecond = diskOf({trackOf(0, {sector(0, 0, 1, 1, 256), sector(0, 0, 2, 1, 128), sector(0, 0, 3, 1, 256)})});
+  Disk highR = diskOf({trackOf(0, {sector(0, 0, 17, 1, 256), sector(0, 0, 18, 1, 256), sector(0, 0, 1, 1, 256)})});
+  Disk narrowRange = diskOf({
+      trackOf(0, {sector(0, 0, 5, 1, 256), sector(0, 0, 6, 1, 256), sector(0, 0, 7, 1, 256)}),
+      trackOf(1, {sector(0, 1, 5, 1, 256), sector(0, 1, 6, 1, 256)}),
   });
 
   const ReadCase cases[] = {
@@ -257,10 +239,10 @@ TEST(ReadTrackIds, ListsIdentifiersInStoredOrder) {
     interleaved.push_back(sector(3, 1, r, 1, 256));
     order.push_back({3, 1, r, 1});
   }
-  const Bytes sixteen = build(disk({track(0, interleaved)}));
-  Disk zeroCount = disk({
-      track(0, {sector(0, 0, 1, 1, 256, 0), sector(0, 0, 2, 2, 512, 0)}),
-      track(1, {sector(0, 1, 1, 1, 256), sector(0, 1, 2, 1, 256)}),
+  const Bytes sixteen = build(diskOf({trackOf(0, interleaved)}));
+  Disk zeroCount = diskOf({
+      trackOf(0, {sector(0, 0, 1, 1, 256, 0), sector(0, 0, 2, 2, 512, 0)}),
+      trackOf(1, {sector(0, 1, 1, 1, 256), sector(0, 1, 2, 1, 256)}),
   });
   const std::size_t secondHeader = kFirstTrack + kSectorHeader + 256;
 

@@ -63,12 +63,12 @@ std::vector<std::string> TempDir::files() const {
   return names;
 }
 
-RunResult runMivor(const fs::path& dir, const std::vector<std::string>& args) {
+RunResult runProgram(const std::string& binary, const fs::path& dir, const std::vector<std::string>& args) {
   // Captures go beside the run's directory, so they never show up among its
   // output files.
   const fs::path out = dir.string() + ".stdout";
   const fs::path err = dir.string() + ".stderr";
-  std::string command = "cd " + shellWord(dir.string()) + " && " + shellWord(MIVOR_BINARY);
+  std::string command = "cd " + shellWord(dir.string()) + " && " + shellWord(binary);
   for (const std::string& a : args) command += " " + shellWord(a);
   command += " >" + shellWord(out.string()) + " 2>" + shellWord(err.string()) + " </dev/null";
 
@@ -80,6 +80,10 @@ RunResult runMivor(const fs::path& dir, const std::vector<std::string>& args) {
   fs::remove(out);
   fs::remove(err);
   return result;
+}
+
+RunResult runMivor(const fs::path& dir, const std::vector<std::string>& args) {
+  return runProgram(MIVOR_BINARY, dir, args);
 }
 
 }  // namespace d88test

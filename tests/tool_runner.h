@@ -1,5 +1,6 @@
-// Test helpers: a fresh temporary directory, and runs of the built mivor
-// binary in it with standard output, standard error and status captured.
+// Test helpers: a fresh temporary directory, and runs of a built program
+// (mivor, d88info) in it with standard output, standard error and status
+// captured.
 #ifndef MIVOR_TESTS_TOOL_RUNNER_H
 #define MIVOR_TESTS_TOOL_RUNNER_H
 
@@ -38,7 +39,12 @@ struct RunResult {
   std::string err;
 };
 
-// Runs the built mivor with args (each passed as one word) in directory dir.
+// Runs the program binary with args (each passed as one word) in directory
+// dir.
+RunResult runProgram(const std::string& binary, const std::filesystem::path& dir,
+                     const std::vector<std::string>& args);
+
+// Runs the built mivor with args in directory dir.
 RunResult runMivor(const std::filesystem::path& dir, const std::vector<std::string>& args);
 
 }  // namespace d88test
