@@ -297,7 +297,7 @@ TEST(LargeImages, LongestSectors) {
   for (int t = 0; t < 3; ++t) {
     std::vector<Sector> sectors;
     for (int r = 1; r <= 3; ++r) sectors.push_back(sector(t, 0, r, 9, 65535));
-    d.tracks.push_back(track(t, sectors));
+    d.tracks.push_back(trackOf(t, sectors));
   }
   Bytes file = build(d);
   file.resize(file.size() - 1000);  // the last sector is cut short
