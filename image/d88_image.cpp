@@ -133,9 +133,9 @@ int D88Image::readSector(int track, int c, int h, int r, int n, std::uint8_t* de
 
   std::uint8_t header[kSectorHeaderLength];
   // Only the header read last decides when the walk ends: a count that never
-  // equals i + 1 lets it run on past the track until a count of 0, a match or
-  // the end of the file.
-  for (std::int64_t i = 0;; ++i) {
+  // equals i + 1 lets it run on past the track until a count of 0, a match,
+  // the end of the file or the walk's bound.
+  for (int i = 0; i < kMaxTrackWalk; ++i) {
     if (readAt(position, header, kSectorHeaderLength) < kSectorHeaderLength) return 0;
     position += kSectorHeaderLength;
     const int count = decodeFixed16(header + kSectorCountOffset);
@@ -147,6 +147,7 @@ int D88Image::readSector(int track, int c, int h, int r, int n, std::uint8_t* de
     position += size;
     if (i == count - 1) return 0;
   }
+  return 0;
 }
 
 int D88Image::readSectors(int track, int c, int h, int r, int n, std::uint8_t* dest,
@@ -185,7 +186,7 @@ int D88Image::readTrackIds(int track, std::uint8_t* dest, int destLen) {
   std::uint8_t header[kSectorHeaderLength];
   int written = 0;
   // Unlike readSector, a count of 0 does not stop this walk.
-  for (std::int64_t i = 0; destLen - written >= kSectorIdLength; ++i) {
+  for (int i = 0; i < kMaxTrackWalk && destLen - written >= kSectorIdLength; ++i) {
     if (readAt(position, header, kSectorHeaderLength) < kSectorHeaderLength) break;
     position += kSectorHeaderLength;
     std::memcpy(dest + written, header, kSectorIdLength);
