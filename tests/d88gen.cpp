@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "cutter/cutter.h"
 #include "image/d88_layout.h"
 #include "tests/d88_builder.h"
 
@@ -22,11 +23,11 @@ using namespace d88test;
 
 namespace {
 
-constexpr int kArea = 0x50000;       // the tool's work area
-constexpr int kLastPosition = 0x4F500;  // the last place the tool's scan looks
-constexpr int kRunTracks = 80;       // tracks a full work area spans
-constexpr int kSectorsPerTrack = 16;
-constexpr int kSectorBytes = 256;
+constexpr int kArea = cutter::kWorkSize;
+constexpr int kLastPosition = cutter::kScanEnd - cutter::kScanStep;
+constexpr int kSectorsPerTrack = cutter::kLastSector - cutter::kFirstSector + 1;
+constexpr int kSectorBytes = 128 << cutter::kSizeCode;
+constexpr int kRunTracks = kArea / (kSectorsPerTrack * kSectorBytes);
 
 Bytes demoImage() {
   Bytes first(0x20000, 0);
