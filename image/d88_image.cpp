@@ -169,9 +169,9 @@ int D88Image::readSector(int track, int c, int h, int r, int n, std::uint8_t* de
   if (position < 0) return 0;
 
   // Only the header read last decides when the walk ends: a count that never
-  // equals i + 1 lets it run on past the track until a count of 0, a match or
-  // the end of the file.
-  for (std::int64_t i = 0;; ++i) {
+  // equals i + 1 lets it run on past the track until a count of 0, a match,
+  // the end of the file or the walk's bound.
+  for (int i = 0; i < kMaxTrackWalk; ++i) {
     const std::uint8_t* header = windowAt(position, kSectorHeaderLength);
     if (header == nullptr) return 0;
     position += kSectorHeaderLength;
@@ -184,6 +184,7 @@ int D88Image::readSector(int track, int c, int h, int r, int n, std::uint8_t* de
     position += size;
     if (i == count - 1) return 0;
   }
+  return 0;
 }
 
 int D88Image::readSectors(int track, int c, int h, int r, int n, std::uint8_t* dest,
@@ -221,7 +222,7 @@ int D88Image::readTrackIds(int track, std::uint8_t* dest, int destLen) {
 
   int written = 0;
   // Unlike readSector, a count of 0 does not stop this walk.
-  for (std::int64_t i = 0; destLen - written >= kSectorIdLength; ++i) {
+  for (int i = 0; i < kMaxTrackWalk && destLen - written >= kSectorIdLength; ++i) {
     const std::uint8_t* header = windowAt(position, kSectorHeaderLength);
     if (header == nullptr) break;
     position += kSectorHeaderLength;

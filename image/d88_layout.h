@@ -41,6 +41,11 @@ constexpr int kDataLengthOffset = 14;
 // The image index has room for this many disks; later ones are ignored.
 constexpr int kMaxDisks = 64;
 
+// A track walk ends after this many sector headers: more than a count field
+// can announce and far more than any real track holds, it only cuts short a
+// crafted walk that would otherwise cross the whole file for every sector.
+constexpr int kMaxTrackWalk = 65536;
+
 static_assert(kTrackTableOffset + kTrackCount * kTrackEntryLength == kDiskHeaderLength,
               "the track table fills the disk header");
 

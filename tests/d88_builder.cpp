@@ -125,6 +125,8 @@ void putBlock(Bytes& area, int offset, bool patched, std::uint8_t tag) {
   p[132] = patched ? 0xCD : 0x3E;
 }
 
+int endlessCount(std::size_t i) { return i + 1 == 0xFFFF ? 1 : 0xFFFF; }
+
 bool writeFile(const std::string& path, const Bytes& bytes) {
   std::ofstream f(path, std::ios::binary | std::ios::trunc);
   f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

@@ -72,6 +72,10 @@ Disk diskHolding(const Bytes& area, const std::string& name = "DISK");
 // filler elsewhere.
 void putBlock(Bytes& area, int offset, bool patched, std::uint8_t tag = 0x5A);
 
+// A sector-count field that does not end a walk at the i-th header of a
+// track (from 0): neither 0 nor i + 1.
+int endlessCount(std::size_t i);
+
 // Writes bytes to path; false on failure.
 bool writeFile(const std::string& path, const Bytes& bytes);
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "image/d88_image.h"
+#include "image/d88_layout.h"
 #include "tests/d88_builder.h"
 #include "tests/tool_runner.h"
 
@@ -58,7 +59,7 @@ void check(const ReadCase& c) {
   D88Image image;
   ASSERT_TRUE(image.open(dir.put("image.d88", c.file).c_str())) << c.what;
   image.selectDisk(0);
-  Bytes dest(kDestSize, kGuard);
+  Bytes dest(kDestSize + c.written.size(), kGuard);
   EXPECT_EQ(c.call(image, dest.data()), c.result) << c.what;
   const Bytes head(dest.begin(), dest.begin() + static_cast<std::ptrdiff_t>(c.written.size()));
   EXPECT_EQ(head, c.written) << c.what;
@@ -261,9 +262,32 @@ TEST(ReadTrackIds, ListsIdentifiersInStoredOrder) {
   for (const ReadCase& c : cases) check(c);
 }
 
-}  // namespace
+TEST(TrackWalk, EndsAfterItsBound) {
+  // Counts that never end the walk, kMaxTrackWalk - 1 empty headers, then R1
+  // as the last header the walk may read and R2 as the first beyond it.
+  constexpr std::size_t kBound = d88::kMaxTrackWalk;
+  std::vector<Sector> sectors(kBound - 1);
+  for (Sector& s : sectors) s.r = 0;
+  sectors.push_back(sector(0, 0, 1, 1, 256));
+  sectors.push_back(sector(0, 0, 2, 1, 256));
+  Bytes listed;
+  for (std::size_t i = 0; i < sectors.size(); ++i) {
+    sectors[i].count = endlessCount(i);
+    listed.insert(listed.end(), {0, 0, static_cast<std::uint8_t>(sectors[i].r), 1});
+  }
+  const Bytes file = build(diskOf({trackOf(0, sectors)}));
+  const int allIds = static_cast<int>(listed.size());
 
-namespace {
+  const ReadCase cases[] = {
+      {"the last header within the bound", file, readSector(0, 0, 0, 1, 1, 256), 256,
+       sector(0, 0, 1, 1, 256).data},
+      {"the first header beyond it", file, readSector(0, 0, 0, 2, 1, 256), 0, {}},
+      {"a run stops there", file, readSectors(0, 0, 0, 1, 1, 512), 256, sector(0, 0, 1, 1, 256).data},
+      {"track ids up to the bound", file, readTrackIds(0, allIds), allIds - 4,
+       slice(listed, 0, listed.size() - 4)},
+  };
+  for (const ReadCase& c : cases) check(c);
+}
 
 // Images far larger than any read buffer: every sector must come back whole
 // whether it is read forwards, backwards or straddles a buffer's end.
