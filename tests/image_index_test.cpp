@@ -153,17 +153,18 @@ TEST(SelectDisk, DecodesTheHeader) {
   struct Case {
     std::string storedName;
     std::string name;
+    int mediaType;
   };
   const Case cases[] = {
-      {"DISK", "DISK"},
-      {"ABCDEFGHIJKLMNOP", "ABCDEFGHIJKLMNOP"},  // 16 non-zero bytes, still terminated
-      {std::string("AB\0CD", 5), "AB"},          // cut at the first zero
-      {"", ""},
+      {"DISK", "DISK", 0x10},
+      {"ABCDEFGHIJKLMNOP", "ABCDEFGHIJKLMNOP", 0x20},  // 16 non-zero bytes, still terminated
+      {std::string("AB\0CD", 5), "AB", 0x00},          // cut at the first zero
+      {"", "", 0xFF},                                  // the byte is unsigned
   };
   for (const Case& c : cases) {
     TempDir dir;
     Disk d = named(c.storedName);
-    d.mediaType = 0x10;
+    d.mediaType = c.mediaType;
     // Header bytes after the name must not leak into it.
     Bytes file = build(d);
     for (int i = 16; i < 0x1B; ++i) file[i] = 'X';
@@ -172,7 +173,7 @@ TEST(SelectDisk, DecodesTheHeader) {
     EXPECT_EQ(image.mediaType(), -1) << "before any selection";
     ASSERT_TRUE(image.selectDisk(0));
     EXPECT_EQ(std::string(image.diskName()), c.name);
-    EXPECT_EQ(image.mediaType(), 0x10);
+    EXPECT_EQ(image.mediaType(), c.mediaType);
     EXPECT_EQ(image.currentDisk(), 0);
   }
 }
@@ -201,16 +202,6 @@ TEST(SelectDisk, ExposesSizeBaseAndTrackTable) {
   EXPECT_FALSE(image.selectDisk(2));
   EXPECT_EQ(image.diskBase(), -1);
   EXPECT_EQ(image.diskSize(), 0);
-}
-
-TEST(SelectDisk, MediaTypeIsUnsigned) {
-  TempDir dir;
-  Disk d = named("M");
-  d.mediaType = 0xFF;
-  D88Image image;
-  ASSERT_TRUE(image.open(dir.put("image.d88", build(d)).c_str()));
-  ASSERT_TRUE(image.selectDisk(0));
-  EXPECT_EQ(image.mediaType(), 255);
 }
 
 TEST(SelectDisk, FailuresClearTheSelection) {
