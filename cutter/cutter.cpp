@@ -19,16 +19,56 @@ bool isMusicBlock(const std::uint8_t* p) {
   return std::memcmp(p, kSignature, kSignatureLength) == 0 && p[kCheckOffset] == kJumpOpcode;
 }
 
-// Creates (or replaces) the file name holding length bytes from data, written
-// in one call. False when it cannot be created, fully written or closed.
+// A block's bytes go first to a temporary file beside the output, which then
+// takes the output's name in one step: a failed write leaves an earlier file
+// of that name as it was, and no partial file behind. The temporary name is
+// the output's name with this suffix, then with a number after it while that
+// name is taken.
+constexpr const char* kTempSuffix = ".tmp";
+constexpr int kTempAttempts = 100;
+constexpr int kTempNameSize = kOutputNameSize + 8;  // name, ".tmp", up to two digits
+
+// Creates a temporary file for name that no file had the name of, writes the
+// name into temp and opens g_out on it. False when none could be created.
+bool createTemp(const char* name, char (&temp)[kTempNameSize]) {
+  for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
+    if (attempt == 0) {
+      std::snprintf(temp, sizeof temp, "%s%s", name, kTempSuffix);
+    } else {
+      std::snprintf(temp, sizeof temp, "%s%s%d", name, kTempSuffix, attempt);
+    }
+    // Never take the name of something that exists, be it a file, a link or
+    // a directory: it is not ours to replace.
+    std::error_code ec;
+    const std::filesystem::file_type type = std::filesystem::symlink_status(temp, ec).type();
+    if (type == std::filesystem::file_type::not_found) {
+      g_out = std::fopen(temp, "wb");
+      return g_out != nullptr;
+    }
+    if (type == std::filesystem::file_type::none) return false;  // cannot tell whether it exists
+  }
+  return false;
+}
+
+// Makes the file name hold exactly length bytes from data, replacing an
+// existing file of that name only once all of them are written. False when it
+// could not be created, written, closed or put in place; nothing is left of
+// the attempt then, and an earlier file of that name is unchanged.
 bool writeFile(const char* name, const std::uint8_t* data, int length) {
-  g_out = std::fopen(name, "wb");
-  if (g_out == nullptr) return false;
+  char temp[kTempNameSize];
+  if (!createTemp(name, temp)) return false;
   const bool written =
       std::fwrite(data, 1, static_cast<std::size_t>(length), g_out) == static_cast<std::size_t>(length);
+  // Buffered bytes are written out here: a full disk often shows only now.
   const bool closed = std::fclose(g_out) == 0;
   g_out = nullptr;
-  return written && closed;
+  std::error_code ec;
+  if (written && closed) {
+    std::filesystem::rename(temp, name, ec);
+    if (!ec) return true;
+  }
+  std::filesystem::remove(temp, ec);
+  return false;
 }
 
 void reportWriteFailure(const char* name) {

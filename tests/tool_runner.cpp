@@ -63,12 +63,17 @@ std::vector<std::string> TempDir::files() const {
   return names;
 }
 
-RunResult runProgram(const std::string& binary, const fs::path& dir, const std::vector<std::string>& args) {
+RunResult runProgram(const std::string& binary, const fs::path& dir, const std::vector<std::string>& args,
+                     long fileSizeLimit) {
   // Captures go beside the run's directory, so they never show up among its
   // output files.
   const fs::path out = dir.string() + ".stdout";
   const fs::path err = dir.string() + ".stderr";
-  std::string command = "cd " + shellWord(dir.string()) + " && " + shellWord(binary);
+  std::string command;
+  // The shell's ulimit -f counts blocks of 512 bytes; an ignored signal stays
+  // ignored across exec.
+  if (fileSizeLimit > 0) command = "ulimit -f " + std::to_string(fileSizeLimit / 512) + " && trap '' XFSZ && ";
+  command += "cd " + shellWord(dir.string()) + " && exec " + shellWord(binary);
   for (const std::string& a : args) command += " " + shellWord(a);
   command += " >" + shellWord(out.string()) + " 2>" + shellWord(err.string()) + " </dev/null";
 
@@ -82,8 +87,8 @@ RunResult runProgram(const std::string& binary, const fs::path& dir, const std::
   return result;
 }
 
-RunResult runMivor(const fs::path& dir, const std::vector<std::string>& args) {
-  return runProgram(MIVOR_BINARY, dir, args);
+RunResult runMivor(const fs::path& dir, const std::vector<std::string>& args, long fileSizeLimit) {
+  return runProgram(MIVOR_BINARY, dir, args, fileSizeLimit);
 }
 
 }  // namespace d88test

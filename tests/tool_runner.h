@@ -40,12 +40,15 @@ struct RunResult {
 };
 
 // Runs the program binary with args (each passed as one word) in directory
-// dir.
+// dir. A fileSizeLimit other than 0 caps every file the program writes at
+// that many bytes (a multiple of 512), with SIGXFSZ ignored, so that a write
+// beyond it fails with EFBIG instead of killing the program.
 RunResult runProgram(const std::string& binary, const std::filesystem::path& dir,
-                     const std::vector<std::string>& args);
+                     const std::vector<std::string>& args, long fileSizeLimit = 0);
 
-// Runs the built mivor with args in directory dir.
-RunResult runMivor(const std::filesystem::path& dir, const std::vector<std::string>& args);
+// Runs the built mivor with args in directory dir, as runProgram does.
+RunResult runMivor(const std::filesystem::path& dir, const std::vector<std::string>& args,
+                   long fileSizeLimit = 0);
 
 }  // namespace d88test
 

@@ -35,6 +35,7 @@ struct ToolCase {
   std::string out;
   std::string err;
   std::map<std::string, Bytes> outputs;  // files the run must leave besides the image
+  long fileSizeLimit = 0;                 // bytes any file written may hold; 0: no limit
 
   ToolCase& named(const std::string& name) {
     imageName = name;
@@ -59,6 +60,10 @@ struct ToolCase {
     outputs[name] = std::move(bytes);
     return *this;
   }
+  ToolCase& limitedTo(long bytes) {
+    fileSizeLimit = bytes;
+    return *this;
+  }
 };
 
 ToolCase on(const std::string& what, Bytes image) {
@@ -73,7 +78,7 @@ void check(const ToolCase& c) {
   TempDir dir;
   dir.put(c.imageName, c.image);
   if (c.prepare) c.prepare(dir);
-  const RunResult run = runMivor(dir.path(), c.args);
+  const RunResult run = runMivor(dir.path(), c.args, c.fileSizeLimit);
   EXPECT_EQ(run.status, c.status);
   EXPECT_EQ(run.out, c.out);
   EXPECT_EQ(run.err, c.err);
@@ -252,6 +257,17 @@ TEST(Tool, OutputFiles) {
           .writes("MUS00", cutOf(three, 0x1000))
           .writes("MUS01", cutOf(three, 0x5000))
           .writes("MUS02", cutOf(three, 0x9000)),
+      // The link is replaced; the file it points to is not written.
+      on("an existing output that is a link", image)
+          .before([](const TempDir& d) {
+            d.put("target", Bytes(7, 't'));
+            fs::create_symlink("target", d.path() / "MUS00");
+          })
+          .expect(0, lines)
+          .writes("MUS00", cutOf(three, 0x1000))
+          .writes("MUS01", cutOf(three, 0x5000))
+          .writes("MUS02", cutOf(three, 0x9000))
+          .writes("target", Bytes(7, 't')),
       on("a directory in the way", image)
           .before([](const TempDir& d) { fs::create_directory(d.path() / "MUS01"); })
           .expect(1, lines, "cannot write MUS01\n")
@@ -271,6 +287,84 @@ TEST(Tool, OutputFiles) {
           .writes("MUS02", cutOf(three, 0x9000)),
   };
   for (const ToolCase& c : cases) check(c);
+}
+
+// A block's file is written whole or not at all: a failed write leaves an
+// earlier file of that name as it was, and nothing of its own behind.
+TEST(Tool, FailedWritesLoseNothing) {
+  const Bytes three = withBlocks({{0x1000, false}, {0x5000, true}, {0x9000, false}});
+  const Bytes image = imageOf(three);
+  const std::string lines = searching(1) + cutting("MUS00", 0x1000) + cutting("MUS01", 0x5000, true) +
+                            cutting("MUS02", 0x9000);
+  // Files of an earlier run, each unlike what this run cuts.
+  const Bytes old0(2560, 'a'), old1(3072, 'b'), old2(100, 'c');
+  const auto earlierRun = [&](const TempDir& d) {
+    d.put("MUS00", old0);
+    d.put("MUS01", old1);
+    d.put("MUS02", old2);
+  };
+  // Under this limit an unpatched block fits exactly and a patched one
+  // does not; its write fails when stdio flushes it at close.
+  constexpr long kFitsPlainOnly = 2560;
+
+  const Bytes first = withBlocks({{0x2000, true}});
+  const Bytes second = withBlocks({{0x10000, false}});
+
+  const ToolCase cases[] = {
+      on("a patched block over the file-size limit, earlier files present", image)
+          .before(earlierRun)
+          .limitedTo(kFitsPlainOnly)
+          .expect(1, lines, "cannot write MUS01\n")
+          .writes("MUS00", cutOf(three, 0x1000))
+          .writes("MUS01", old1)
+          .writes("MUS02", cutOf(three, 0x9000)),
+      on("a patched block over the file-size limit, no earlier files", image)
+          .limitedTo(kFitsPlainOnly)
+          .expect(1, lines, "cannot write MUS01\n")
+          .writes("MUS00", cutOf(three, 0x1000))
+          .writes("MUS02", cutOf(three, 0x9000)),
+      on("no block fits, earlier files present", image)
+          .before(earlierRun)
+          .limitedTo(512)
+          .expect(1, lines, "cannot write MUS00\ncannot write MUS01\ncannot write MUS02\n")
+          .writes("MUS00", old0)
+          .writes("MUS01", old1)
+          .writes("MUS02", old2),
+      on("a failure on the first disk, a clean second disk", concat({imageOf(first), imageOf(second)}))
+          .limitedTo(kFitsPlainOnly)
+          .expect(1, disk(1) + cutting("MUS00", 0x2000, true) + disk(2) + cutting("MUS01", 0x10000),
+                  "cannot write MUS00\n")
+          .writes("MUS01", cutOf(second, 0x10000)),
+      // The temporary files' names are taken by files that are not ours.
+      on("files named like the temporary ones", image)
+          .before([&](const TempDir& d) {
+            d.put("MUS00.tmp", old0);
+            d.put("MUS00.tmp1", old1);
+            fs::create_directory(d.path() / "MUS01.tmp");
+          })
+          .expect(0, lines)
+          .writes("MUS00", cutOf(three, 0x1000))
+          .writes("MUS00.tmp", old0)
+          .writes("MUS00.tmp1", old1)
+          .writes("MUS01", cutOf(three, 0x5000))
+          .writes("MUS02", cutOf(three, 0x9000)),
+  };
+  for (const ToolCase& c : cases) check(c);
+}
+
+// What a directory in the way holds is left alone.
+TEST(Tool, LeavesADirectoryInTheWayAlone) {
+  TempDir dir;
+  dir.put("image.d88", imageOf(withBlocks({{0x1000, false}})));
+  fs::create_directory(dir.path() / "MUS00");
+  dir.put("MUS00/keep", Bytes(10, 'k'));
+  const RunResult run = runMivor(dir.path(), {"image.d88"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "cannot write MUS00\n");
+  EXPECT_EQ(readFile(dir.file("MUS00/keep")), Bytes(10, 'k'));
+  std::vector<std::string> entries;
+  for (const auto& e : fs::directory_iterator(dir.path() / "MUS00")) entries.push_back(e.path().filename().string());
+  EXPECT_EQ(entries, std::vector<std::string>{"keep"});
 }
 
 }  // namespace
