@@ -3,6 +3,10 @@
 #include <climits>
 #include <cstring>
 
+#ifndef _WIN32
+#include <sys/types.h>  // off_t
+#endif
+
 #include "image/coding.h"
 
 using namespace d88;
@@ -154,11 +158,25 @@ int D88Image::readAt(std::int64_t position, std::uint8_t* dest, int length) {
   return static_cast<int>(held);
 }
 
-// Seeks to position and reads length bytes from the file itself. fseek takes
-// a long, 32 bits on some platforms: a position it cannot hold reads nothing.
+namespace {
+
+// Seeks file to position from its start. fseek takes a long, 32 bits on
+// Windows and on 32-bit systems, where an image may still reach past 2 GiB:
+// the seek takes a 64-bit offset on every platform.
+bool seekTo(std::FILE* file, std::int64_t position) {
+#ifdef _WIN32
+  return _fseeki64(file, position, SEEK_SET) == 0;
+#else
+  static_assert(sizeof(off_t) >= sizeof(std::int64_t), "off_t holds 64-bit offsets (_FILE_OFFSET_BITS=64)");
+  return fseeko(file, static_cast<off_t>(position), SEEK_SET) == 0;
+#endif
+}
+
+}  // namespace
+
+// Seeks to position and reads length bytes from the file itself.
 int D88Image::readFromFile(std::int64_t position, std::uint8_t* dest, int length) {
-  if (position > LONG_MAX) return 0;
-  if (std::fseek(file_, static_cast<long>(position), SEEK_SET) != 0) return 0;
+  if (!seekTo(file_, position)) return 0;
   return static_cast<int>(std::fread(dest, 1, static_cast<std::size_t>(length), file_));
 }
 

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <utility>
 
+#include "image/coding.h"
 #include "image/d88_layout.h"
 
 namespace d88test {
@@ -123,6 +124,61 @@ void putBlock(Bytes& area, int offset, bool patched, std::uint8_t tag) {
   p[32] = 0xC3;
   p[35] = 0xC3;
   p[132] = patched ? 0xCD : 0x3E;
+}
+
+LargeImage largeImage() {
+  constexpr std::size_t kArea = 0x50000;
+  constexpr int kNearTracks = 40;
+  constexpr int kLastTrack = 79;
+  constexpr std::uint32_t kFarEntry = 0x7FFD0000;   // tracks 40 to 78
+  constexpr std::uint32_t kLastEntry = 0x7FFFFF80;  // its sector 16 straddles 2^32
+  LargeImage large;
+  large.secondBase = 0x7FFFF000;
+
+  large.firstArea.assign(kArea, 0);
+  putBlock(large.firstArea, 0x1200, false, 0x61);
+  // Disk 2's blocks: one across 2^31, one past it, and a patched one at the
+  // last scan position, across 2^32.
+  large.secondArea.assign(kArea, 0);
+  putBlock(large.secondArea, 0x800, false, 0x72);
+  putBlock(large.secondArea, 0x3C000, false, 0x83);
+  putBlock(large.secondArea, 0x4F500, true, 0x94);
+  large.secondArea.resize(kArea);
+
+  Disk first = diskHolding(large.firstArea, "LARGE 1");
+  first.withSize(static_cast<std::uint32_t>(large.secondBase));
+
+  const Disk whole = diskHolding(large.secondArea, "LARGE 2");
+  Disk near;
+  near.name = whole.name;
+  near.tracks.assign(whole.tracks.begin(), whole.tracks.begin() + kNearTracks);
+  near.withSize(0x7FFFFFFF);
+  large.pieces.push_back({0, build(first)});
+
+  // Tracks stored elsewhere: built after a header of their own, then moved
+  // from there to entry.
+  const auto placeTracks = [&](std::vector<Track> tracks, std::uint32_t entry) {
+    const Bytes built = build(diskOf(tracks));
+    for (const Track& t : tracks) {
+      const std::int32_t stored =
+          decodeFixed32(built.data() + d88::kTrackTableOffset + t.index * d88::kTrackEntryLength);
+      near.trackEntries[t.index] = entry + static_cast<std::uint32_t>(stored - d88::kDiskHeaderLength);
+    }
+    large.pieces.push_back({large.secondBase + entry, Bytes(built.begin() + d88::kDiskHeaderLength, built.end())});
+  };
+  placeTracks({whole.tracks.begin() + kNearTracks, whole.tracks.begin() + kLastTrack}, kFarEntry);
+  placeTracks({whole.tracks[kLastTrack]}, kLastEntry);
+  large.pieces.insert(large.pieces.begin() + 1, {large.secondBase, build(near)});
+  return large;
+}
+
+bool writePieces(const std::string& path, const std::vector<Piece>& pieces) {
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  for (const Piece& p : pieces) {
+    f.seekp(static_cast<std::streamoff>(p.offset));
+    f.write(reinterpret_cast<const char*>(p.bytes.data()), static_cast<std::streamsize>(p.bytes.size()));
+  }
+  return static_cast<bool>(f);
 }
 
 int endlessCount(std::size_t i) { return i + 1 == 0xFFFF ? 1 : 0xFFFF; }

@@ -76,6 +76,28 @@ void putBlock(Bytes& area, int offset, bool patched, std::uint8_t tag = 0x5A);
 // track (from 0): neither 0 nor i + 1.
 int endlessCount(std::size_t i);
 
+// Bytes to be written at an offset of a file.
+struct Piece {
+  std::uint64_t offset;
+  Bytes bytes;
+};
+
+// Two disks whose second one lies past 2 GiB, laid out as pieces of a sparse
+// file of about 4 GiB. Disk 1 starts at 0 and holds firstArea; its size field
+// puts disk 2 at secondBase, 0x7FFFF000, so that disk 2's track 0 crosses
+// 2^31. Disk 2 holds secondArea: tracks 0 to 39 follow its header, tracks 40
+// to 78 lie near the end of its 2 GiB, and track 79 at the largest entry that
+// lets it cross 2^32.
+struct LargeImage {
+  std::vector<Piece> pieces;
+  Bytes firstArea, secondArea;  // each disk's run of sectors, 0x50000 bytes
+  std::uint64_t secondBase;     // file offset of disk 2's header
+};
+LargeImage largeImage();
+
+// Writes pieces to path at their offsets, the rest a hole; false on failure.
+bool writePieces(const std::string& path, const std::vector<Piece>& pieces);
+
 // Writes bytes to path; false on failure.
 bool writeFile(const std::string& path, const Bytes& bytes);
 

@@ -367,4 +367,22 @@ TEST(Tool, LeavesADirectoryInTheWayAlone) {
   EXPECT_EQ(entries, std::vector<std::string>{"keep"});
 }
 
+// The blocks of a disk that lies past 2 GiB are cut like any other. The
+// image is about 4 GiB, sparse, and never read whole by the test.
+TEST(Tool, ImagesPastTwoGiB) {
+  const LargeImage large = largeImage();
+  TempDir dir;
+  ASSERT_TRUE(writePieces(dir.file("large.d88"), large.pieces));
+  const RunResult run = runMivor(dir.path(), {"large.d88"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, disk(1) + cutting("MUS00", 0x1200) + disk(2) + cutting("MUS01", 0x800) +
+                         cutting("MUS02", 0x3C000) + cutting("MUS03", 0x4F500, true));
+  EXPECT_EQ(dir.files(), (std::vector<std::string>{"MUS00", "MUS01", "MUS02", "MUS03", "large.d88"}));
+  EXPECT_EQ(readFile(dir.file("MUS00")), cutOf(large.firstArea, 0x1200));
+  EXPECT_EQ(readFile(dir.file("MUS01")), cutOf(large.secondArea, 0x800));
+  EXPECT_EQ(readFile(dir.file("MUS02")), cutOf(large.secondArea, 0x3C000));
+  EXPECT_EQ(readFile(dir.file("MUS03")), cutOf(large.secondArea, 0x4F500));
+}
+
 }  // namespace
