@@ -5,6 +5,8 @@
 //   d88gen bench DISKS FILE   DISKS full double-sided disks (40 cylinders of
 //                             16 x 256-byte sectors a side), each with a few
 //                             blocks, some to be patched
+//   d88gen large FILE         a sparse image of about 4 GiB whose second disk
+//                             lies past 2 GiB (four blocks, one to be patched)
 //   d88gen seeds DIR          the fuzzer's seed corpus, one file per case
 //   d88gen slow BYTES FILE [WALK]
 //                             an image of BYTES bytes built to make the tool
@@ -157,6 +159,11 @@ int main(int argc, char** argv) {
     const int disks = std::atoi(argv[2]);
     if (disks >= 1 && disks <= 64) return write(argv[3], benchImage(disks)) ? 0 : 1;
   }
+  if (mode == "large" && argc == 3) {
+    if (writePieces(argv[2], largeImage().pieces)) return 0;
+    std::fprintf(stderr, "d88gen: cannot write %s\n", argv[2]);
+    return 1;
+  }
   if (mode == "seeds" && argc == 3) {
     for (const Seed& s : seeds()) {
       if (!write(std::string(argv[2]) + "/" + s.name, s.bytes)) return 1;
@@ -168,6 +175,6 @@ int main(int argc, char** argv) {
     const std::size_t walk = argc == 5 ? std::strtoul(argv[4], nullptr, 0) : 0;
     return write(argv[3], slowImage(bytes, walk)) ? 0 : 1;
   }
-  std::fputs("usage: d88gen demo FILE | bench DISKS FILE | seeds DIR | slow BYTES FILE [WALK]\n", stderr);
+  std::fputs("usage: d88gen demo FILE | bench DISKS FILE | large FILE | seeds DIR | slow BYTES FILE [WALK]\n", stderr);
   return 2;
 }
