@@ -104,7 +104,7 @@ bool diskPass(int& musicNumber, const std::filesystem::path& imagePath) {
       length = kPatchedCutLength;
     }
 
-    // Opening the image itself for writing would truncate it.
+    // An output that is the image itself would replace the image.
     std::error_code ec;
     const bool isImage = std::filesystem::equivalent(imagePath, name, ec);
     if (isImage || !writeFile(name, block, length)) {
