@@ -1,6 +1,7 @@
 // Opening an image: the index of disk images, disk selection, reopen and close.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,7 @@ TEST(ImageIndex, CloseAndReopen) {
   ASSERT_TRUE(image.open(dir.put("a.d88", concat({build(first), build(first)})).c_str()));
   ASSERT_TRUE(image.selectDisk(1));
   ASSERT_EQ(image.mediaType(), 0x20);
+  ASSERT_NE(image.trackOffset(0), 0);
 
   // Reopening drops everything of the earlier file, selection included.
   ASSERT_TRUE(image.open(dir.put("b.d88", build(named("SECOND"))).c_str()));
@@ -137,6 +139,8 @@ TEST(ImageIndex, CloseAndReopen) {
   EXPECT_EQ(image.currentDisk(), -1);
   EXPECT_EQ(image.mediaType(), -1);
   EXPECT_STREQ(image.diskName(), "");
+  EXPECT_EQ(image.diskBase(), 0);
+  EXPECT_EQ(image.trackOffset(0), 0) << "the earlier file's track table";
   std::uint8_t ids[8];
   EXPECT_EQ(image.readTrackIds(0, ids, sizeof ids), 0) << "no track table before a selection";
   ASSERT_TRUE(image.selectDisk(0));
@@ -175,6 +179,21 @@ TEST(SelectDisk, DecodesTheHeader) {
     EXPECT_EQ(std::string(image.diskName()), c.name);
     EXPECT_EQ(image.mediaType(), c.mediaType);
     EXPECT_EQ(image.currentDisk(), 0);
+  }
+}
+
+// Each selection decodes its disk's name whole: nothing of a longer name
+// selected before may remain after a shorter one.
+TEST(SelectDisk, NamesDoNotOutliveTheirDisk) {
+  const std::string names[] = {"ABCDEFGHIJKLMNOP", "XY", "", "LONGER NAME", "Q"};
+  std::vector<Bytes> parts;
+  for (const std::string& n : names) parts.push_back(build(named(n)));
+  TempDir dir;
+  D88Image image;
+  ASSERT_TRUE(image.open(dir.put("image.d88", concat(parts)).c_str()));
+  for (int i : {0, 1, 2, 3, 4, 0, 4, 3, 1}) {
+    ASSERT_TRUE(image.selectDisk(i));
+    EXPECT_EQ(std::string(image.diskName()), names[i]) << "disk " << i;
   }
 }
 
@@ -219,6 +238,38 @@ TEST(SelectDisk, FailuresClearTheSelection) {
     std::uint8_t ids[8];
     EXPECT_EQ(image.readTrackIds(0, ids, sizeof ids), 0) << "size 0 after a failed selection";
   }
+}
+
+// A header that can no longer be read in full (the file shrank after it was
+// opened) is not decoded: the selection fails and stays cleared.
+TEST(SelectDisk, FailsOnAHeaderCutShortAfterOpen) {
+  TempDir dir;
+  Disk d = named("NAME");
+  d.mediaType = 0x20;
+  const Bytes one = build(d);
+  const std::string path = dir.put("image.d88", concat({one, one}));
+  D88Image image;
+  ASSERT_TRUE(image.open(path.c_str()));
+  ASSERT_EQ(image.diskCount(), 2);
+  std::filesystem::resize_file(path, one.size() + 100);
+  EXPECT_FALSE(image.selectDisk(1));
+  EXPECT_EQ(image.mediaType(), -1);
+  EXPECT_EQ(image.diskSize(), 0);
+  EXPECT_STREQ(image.diskName(), "");
+  EXPECT_TRUE(image.selectDisk(0));
+}
+
+// A disk that would start at 2^31 lies beyond what a disk offset holds: the
+// walk ends there, even when the file goes on with a header.
+TEST(ImageIndex, EndsAtAnOffsetOf2To31) {
+  Disk first = named("A");
+  first.withSize(0x80000000u);
+  TempDir dir;
+  const std::string path = dir.file("image.d88");
+  ASSERT_TRUE(writePieces(path, {{0, build(first)}, {0x80000000u, build(named("B"))}}));
+  D88Image image;
+  ASSERT_TRUE(image.open(path.c_str()));
+  EXPECT_EQ(indexedNames(image), std::vector<std::string>{"A"});
 }
 
 }  // namespace

@@ -102,9 +102,13 @@ const Disk kThree = diskOf({
 });
 
 TEST(TrackCheck, UnusableTracksReadNothing) {
-  const Bytes plain = build(kThree);
-  auto withEntry = [](std::uint32_t entry, std::uint32_t size) {
-    Disk d = kThree;
+  // A media type other than 0: a range check that let track 164 through
+  // would take whatever lies past the table for its entry.
+  Disk three = kThree;
+  three.mediaType = 0x20;
+  const Bytes plain = build(three);
+  auto withEntry = [&](std::uint32_t entry, std::uint32_t size) {
+    Disk d = three;
     d.trackEntries[0] = entry;
     d.withSize(size);
     return build(d);
@@ -131,6 +135,24 @@ TEST(TrackCheck, UnusableTracksReadNothing) {
     check({c.what, c.file, readSector(c.track, 0, 0, 1, 1, 256), static_cast<int>(first.size()), first});
     const Bytes listed = c.usable ? ids({{0, 0, 1, 1}, {0, 0, 2, 1}, {0, 0, 3, 1}}) : Bytes();
     check({c.what, c.file, readTrackIds(c.track, 64), static_cast<int>(listed.size()), listed});
+  }
+}
+
+// An entry of 2^31 or more is negative: from a disk that lies further on it
+// would point back into an earlier disk, which must never be read.
+TEST(TrackCheck, NegativeEntriesNeverReachBack) {
+  const Bytes first = build(kThree);
+  Disk second = kThree;
+  second.trackEntries[0] = static_cast<std::uint32_t>(-static_cast<std::int64_t>(first.size()) + kFirstTrack);
+  second.trackEntries[1] = static_cast<std::uint32_t>(-static_cast<std::int64_t>(first.size()) + kFirstTrack + 3 * (kSectorHeader + 256));
+  TempDir dir;
+  D88Image image;
+  ASSERT_TRUE(image.open(dir.put("image.d88", concat({first, build(second)})).c_str()));
+  ASSERT_TRUE(image.selectDisk(1));
+  std::uint8_t dest[256];
+  for (int track : {0, 1}) {
+    EXPECT_EQ(image.readSector(track, 0, 0, track == 0 ? 1 : 9, 1, dest, 256), 0) << track;
+    EXPECT_EQ(image.readTrackIds(track, dest, 64), 0) << track;
   }
 }
 
