@@ -78,36 +78,52 @@ void reportWriteFailure(const char* name) {
 
 }  // namespace
 
-bool diskPass(int& musicNumber, const std::filesystem::path& imagePath) {
-  g_image.setSectorRange(kFirstSector, kLastSector);
+int cutter::loadDisk(D88Image& image, std::uint8_t* work) {
+  image.setSectorRange(kFirstSector, kLastSector);
   // A run that ends early leaves the rest of the area as it was: clear it so
   // that an earlier disk's blocks are not found again.
-  std::memset(g_work, 0, kWorkSize);
-  g_image.readSectors(0, 0, 0, kFirstSector, kSizeCode, g_work, kWorkSize);
+  std::memset(work, 0, kWorkSize);
+  return image.readSectors(0, 0, 0, kFirstSector, kSizeCode, work, kWorkSize);
+}
+
+bool cutter::nextMusicBlock(std::uint8_t* work, MusicScan& scan) {
+  for (; scan.next < kScanEnd; scan.next += kScanStep) {
+    std::uint8_t* start = work + scan.next;
+    if (!isMusicBlock(start)) continue;
+    scan.offset = scan.next;
+    scan.patched = start[kPatchOffset] == kCallOpcode;
+    if (scan.patched) start[kPatchOffset] = kLoadHlOpcode;
+    scan.length = scan.patched ? kPatchedCutLength : kCutLength;
+    // A block that was cut does not make the scan skip ahead: later
+    // positions inside it are tested like any other.
+    scan.next += kScanStep;
+    return true;
+  }
+  return false;
+}
+
+void cutter::formatOutputName(int musicNumber, char (&name)[kOutputNameSize]) {
+  std::snprintf(name, sizeof name, kOutputNameFormat, musicNumber);
+}
+
+bool diskPass(int& musicNumber, const std::filesystem::path& imagePath) {
+  // The run's length is not needed: the scan covers the whole window, and
+  // the load cleared what a run that stopped early did not reach.
+  loadDisk(g_image, g_work);
 
   bool allWritten = true;
-  // The scan does not skip past a block it cut: later positions inside it
-  // are tested like any other.
-  for (int p = 0; p < kScanEnd; p += kScanStep) {
-    std::uint8_t* block = g_work + p;
-    if (!isMusicBlock(block)) continue;
-
+  MusicScan scan;
+  while (nextMusicBlock(g_work, scan)) {
     char name[kOutputNameSize];
-    std::snprintf(name, sizeof name, kOutputNameFormat, musicNumber);
+    formatOutputName(musicNumber, name);
     ++musicNumber;
-    std::printf("cutting ... %5s  adr=%06x\n", name, static_cast<unsigned>(p));
-
-    int length = kCutLength;
-    if (block[kPatchOffset] == kCallOpcode) {
-      std::printf("* patched *\n");
-      block[kPatchOffset] = kLoadHlOpcode;
-      length = kPatchedCutLength;
-    }
+    std::printf("cutting ... %5s  adr=%06x\n", name, static_cast<unsigned>(scan.offset));
+    if (scan.patched) std::printf("* patched *\n");
 
     // An output that is the image itself would replace the image.
     std::error_code ec;
     const bool isImage = std::filesystem::equivalent(imagePath, name, ec);
-    if (isImage || !writeFile(name, block, length)) {
+    if (isImage || !writeFile(name, g_work + scan.offset, scan.length)) {
       reportWriteFailure(name);
       allWritten = false;
     }

@@ -44,6 +44,33 @@ constexpr int kOutputNameSize = 12;  // "MUS", up to eight digits, terminator
 
 static_assert(kScanEnd - kScanStep + kPatchedCutLength <= kWorkSize + kWorkMargin,
               "a patched block at the last scan position fits the work area");
+// The patch lands inside the block's first scan step, so it never changes a
+// byte that a later position's signature or patch test reads.
+static_assert(kPatchOffset < kScanStep, "a patch never touches a later scan position");
+
+// A scan of a work area for music blocks, position by position: where it
+// goes on, and the block it found last.
+struct MusicScan {
+  int next = 0;          // the next scan position to test
+  int offset = 0;        // the block's offset in the work area
+  bool patched = false;  // its CALL was patched
+  int length = 0;        // the bytes cut from offset
+};
+
+// Loads the selected disk of image into work (kWorkSize bytes) as the disk
+// pass does: clears it, then reads the run of sectors from track 0. Returns
+// the bytes the run read in whole sectors, short when it stopped early; the
+// bytes of a short sector it stopped at follow them.
+int loadDisk(D88Image& image, std::uint8_t* work);
+
+// Goes on with scan in a loaded work area to the next music block and
+// patches it there as the cut does. False when no position below kScanEnd
+// is left; the found-block fields are then unchanged.
+bool nextMusicBlock(std::uint8_t* work, MusicScan& scan);
+
+// Writes the output file name of block number musicNumber (MUS00, MUS100)
+// into name.
+void formatOutputName(int musicNumber, char (&name)[kOutputNameSize]);
 
 }  // namespace cutter
 

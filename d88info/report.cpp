@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "cutter/cutter.h"
 
@@ -11,13 +12,11 @@ using namespace d88;
 namespace {
 
 // mivor loads a disk as one run of sectors of this size code, R first to
-// last on each side, into a work area that takes this many whole tracks.
+// last on each side, side 0 then side 1 of each cylinder.
 constexpr int kSizeCodeUnit = 128;  // a sector of size code N holds 128 << N bytes
 constexpr int kChunk = kSizeCodeUnit << cutter::kSizeCode;
 constexpr int kRunSectorsPerTrack = cutter::kLastSector - cutter::kFirstSector + 1;
-constexpr int kRunTracks = cutter::kWorkSize / (kRunSectorsPerTrack * kChunk);
-static_assert(kRunTracks * kRunSectorsPerTrack * kChunk == cutter::kWorkSize,
-              "the work area holds whole tracks");
+static_assert(cutter::kWorkSize % kChunk == 0, "the work area holds whole sectors");
 // Track t holds cylinder t / kSides and head t % kSides.
 constexpr int kSides = 2;
 
@@ -139,37 +138,57 @@ void appendTracks(std::string& out, D88Image& image) {
   }
 }
 
-// Makes the readSector calls of mivor's load, in its order, and reports the
-// first that delivers less than a whole chunk: there the load stops.
-void appendRunWarning(std::string& out, D88Image& image) {
+// The warning where mivor's load of the disk stopped, when the loaded bytes
+// fall short of the work area. The load stops at the first sector that
+// yields less than a whole chunk, so the count names that sector; it is
+// read once more to say why.
+void appendLoadStop(std::string& out, D88Image& image, int loaded) {
+  if (loaded >= cutter::kWorkSize) return;
+  const int sector = loaded / kChunk;
+  const int t = sector / kRunSectorsPerTrack;
+  const int c = t / kSides;
+  const int h = t % kSides;
+  const int r = cutter::kFirstSector + sector % kRunSectorsPerTrack;
   std::uint8_t data[kChunk];
-  for (int t = 0; t < kRunTracks; ++t) {
-    const int c = t / kSides;
-    const int h = t % kSides;
-    for (int r = cutter::kFirstSector; r <= cutter::kLastSector; ++r) {
-      const int got = image.readSector(t, c, h, r, cutter::kSizeCode, data, kChunk);
-      if (got == kChunk) continue;
+  const int got = image.readSector(t, c, h, r, cutter::kSizeCode, data, kChunk);
 
-      appendf(out, "  warning: mivor stops loading at track %d, C%d H%d R%d N%d: ", t, c, h, r,
-              cutter::kSizeCode);
-      TrackIds ids;
-      listTrack(image, t, ids);
-      if (const char* problem = trackProblem(image, t, ids)) {
-        appendf(out, "track %s", problem);
-      } else if (got > 0) {
-        appendf(out, "short sector, %d of %d bytes", got, kChunk);
-      } else if (ids.holds(c, h, r, cutter::kSizeCode)) {
-        // Listed, yet readSector delivers nothing: the sector holds no data,
-        // or a sector count of 0 ends the search before it.
-        out += "sector listed but reads no data";
-      } else {
-        out += "sector missing";
-      }
-      const int loaded = (t * kRunSectorsPerTrack + r - cutter::kFirstSector) * kChunk;
-      appendf(out, "; %d of %d bytes loaded\n", loaded, cutter::kWorkSize);
-      return;
-    }
+  appendf(out, "  warning: mivor stops loading at track %d, C%d H%d R%d N%d: ", t, c, h, r, cutter::kSizeCode);
+  TrackIds ids;
+  listTrack(image, t, ids);
+  if (const char* problem = trackProblem(image, t, ids)) {
+    appendf(out, "track %s", problem);
+  } else if (got > 0) {
+    appendf(out, "short sector, %d of %d bytes", got, kChunk);
+  } else if (ids.holds(c, h, r, cutter::kSizeCode)) {
+    // Listed, yet readSector delivers nothing: the sector holds no data, or
+    // a sector count of 0 ends the search before it.
+    out += "sector listed but reads no data";
+  } else {
+    out += "sector missing";
   }
+  appendf(out, "; %d of %d bytes loaded\n", loaded, cutter::kWorkSize);
+}
+
+// The blocks found in all disks so far, which numbers the next.
+struct BlockTally {
+  int blocks = 0;
+  int patched = 0;
+};
+
+// Scans the loaded work area as mivor does and lists the blocks it would cut,
+// numbered on from tally.
+void appendBlocks(std::string& out, std::uint8_t* work, BlockTally& tally) {
+  const int before = tally.blocks;
+  cutter::MusicScan scan;
+  while (cutter::nextMusicBlock(work, scan)) {
+    char name[cutter::kOutputNameSize];
+    cutter::formatOutputName(tally.blocks, name);
+    ++tally.blocks;
+    if (scan.patched) ++tally.patched;
+    appendf(out, "  block %s at 0x%06X (%d bytes%s)\n", name, static_cast<unsigned>(scan.offset), scan.length,
+            scan.patched ? ", patched" : "");
+  }
+  if (tally.blocks == before) out += "  no blocks\n";
 }
 
 }  // namespace
@@ -177,11 +196,19 @@ void appendRunWarning(std::string& out, D88Image& image) {
 std::string describeImage(D88Image& image) {
   std::string out;
   appendf(out, "disks: %d\n", image.diskCount());
+  // A work area of d88info's own: loading and scanning it patches blocks as
+  // mivor does, which changes nothing outside it.
+  std::vector<std::uint8_t> work(cutter::kWorkSize);
+  BlockTally tally;
   for (int d = 0; d < image.diskCount(); ++d) {
     // mivor announces disk d by the character '1' + d.
     appendf(out, "disk %d (No.%c):", d + 1, '1' + d);
     if (!image.selectDisk(d)) {
+      // mivor still loads and scans it: with no selection every track reads
+      // as absent, and the cleared area holds no block.
       out += " header cannot be read\n";
+      cutter::loadDisk(image, work.data());
+      appendBlocks(out, work.data(), tally);
       continue;
     }
     out += ' ';
@@ -194,7 +221,9 @@ std::string describeImage(D88Image& image) {
     const unsigned base = static_cast<std::uint32_t>(image.diskBase());
     appendf(out, "  size: %u bytes (0x%X), header at offset %u (0x%X)\n", size, size, base, base);
     appendTracks(out, image);
-    appendRunWarning(out, image);
+    appendLoadStop(out, image, cutter::loadDisk(image, work.data()));
+    appendBlocks(out, work.data(), tally);
   }
+  appendf(out, "blocks: %d (%d patched)\n", tally.blocks, tally.patched);
   return out;
 }

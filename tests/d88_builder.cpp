@@ -181,6 +181,14 @@ bool writePieces(const std::string& path, const std::vector<Piece>& pieces) {
   return static_cast<bool>(f);
 }
 
+Bytes areaWithBlocks(std::size_t size, const std::vector<std::pair<int, bool>>& blocks) {
+  Bytes area(size, 0);
+  std::uint8_t tag = 0x40;
+  for (const auto& b : blocks) putBlock(area, b.first, b.second, tag += 0x11);
+  area.resize(size);
+  return area;
+}
+
 int endlessCount(std::size_t i) { return i + 1 == 0xFFFF ? 1 : 0xFFFF; }
 
 bool writeFile(const std::string& path, const Bytes& bytes) {

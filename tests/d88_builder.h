@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace d88test {
@@ -71,6 +72,11 @@ Disk diskHolding(const Bytes& area, const std::string& name = "DISK");
 // bytes, JP at +32 and +35, a CALL at +132 when patched, recognisable
 // filler elsewhere.
 void putBlock(Bytes& area, int offset, bool patched, std::uint8_t tag = 0x5A);
+
+// A run of size zero bytes with a music block at each offset given, put in
+// the order given, patched where its flag is set, each with a filler of its
+// own; cut back to size bytes after.
+Bytes areaWithBlocks(std::size_t size, const std::vector<std::pair<int, bool>>& blocks);
 
 // A sector-count field that does not end a walk at the i-th header of a
 // track (from 0): neither 0 nor i + 1.

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -91,8 +92,10 @@ TEST(D88Info, ReportsDisksTracksAndWhereTheLoadStops) {
   named.name = std::string("A\"B\\C\x01\x82\xA0", 8);
 
   const std::string loadEnd = " of 327680 bytes loaded\n";
+  // None of these disks holds a block.
+  const std::string noBlocks = "  no blocks\nblocks: 0 (0 patched)\n";
   const ReportCase cases[] = {
-      {"empty file", {}, "disks: 0\n"},
+      {"empty file", {}, "disks: 0\nblocks: 0 (0 patched)\n"},
       {"shuffled sectors, two heads", build(shuffled),
        "disks: 1\n"
        "disk 1 (No.1): \"DISK\"\n"
@@ -100,7 +103,7 @@ TEST(D88Info, ReportsDisksTracksAndWhereTheLoadStops) {
        "  size: 2320 bytes (0x910), header at offset 0 (0x0)\n"
        "  tracks present: 1\n"
        "  track   0: 6 sectors: C0 H0 R1 N1, C0 H0 R3 N1, C0 H0 R2 N1, C0 H0 R4 N1, C0 H1 R5-6 N1\n"
-       "  warning: mivor stops loading at track 0, C0 H0 R5 N1: sector missing; 1024" + loadEnd},
+       "  warning: mivor stops loading at track 0, C0 H0 R5 N1: sector missing; 1024" + loadEnd + noBlocks},
       {"a sector missing on side 1", build(gap),
        "disks: 1\n"
        "disk 1 (No.1): \"DISK\"\n"
@@ -109,7 +112,7 @@ TEST(D88Info, ReportsDisksTracksAndWhereTheLoadStops) {
        "  tracks present: 2\n"
        "  track   0: 16 sectors: C0 H0 R1-16 N1\n"
        "  track   1: 15 sectors: C0 H1 R1-8 N1, C0 H1 R10-16 N1\n"
-       "  warning: mivor stops loading at track 1, C0 H1 R9 N1: sector missing; 6144" + loadEnd},
+       "  warning: mivor stops loading at track 1, C0 H1 R9 N1: sector missing; 6144" + loadEnd + noBlocks},
       {"a short sector", build(shortR2),
        "disks: 1\n"
        "disk 1 (No.1): \"DISK\"\n"
@@ -117,7 +120,8 @@ TEST(D88Info, ReportsDisksTracksAndWhereTheLoadStops) {
        "  size: 4912 bytes (0x1330), header at offset 0 (0x0)\n"
        "  tracks present: 1\n"
        "  track   0: 16 sectors: C0 H0 R1-16 N1\n"
-       "  warning: mivor stops loading at track 0, C0 H0 R2 N1: short sector, 128 of 256 bytes; 256" + loadEnd},
+       "  warning: mivor stops loading at track 0, C0 H0 R2 N1: short sector, 128 of 256 bytes; 256" +
+           loadEnd + noBlocks},
       {"a sector without data", build(emptyR3),
        "disks: 1\n"
        "disk 1 (No.1): \"DISK\"\n"
@@ -126,7 +130,7 @@ TEST(D88Info, ReportsDisksTracksAndWhereTheLoadStops) {
        "  tracks present: 1\n"
        "  track   0: 16 sectors: C0 H0 R1-16 N1\n"
        "  warning: mivor stops loading at track 0, C0 H0 R3 N1: sector listed but reads no data; 512" +
-           loadEnd},
+           loadEnd + noBlocks},
       {"512-byte sectors are not the ones mivor loads", build(sizeCode2),
        "disks: 1\n"
        "disk 1 (No.1): \"DISK\"\n"
@@ -134,7 +138,7 @@ TEST(D88Info, ReportsDisksTracksAndWhereTheLoadStops) {
        "  size: 4912 bytes (0x1330), header at offset 0 (0x0)\n"
        "  tracks present: 1\n"
        "  track   0: 8 sectors: C0 H0 R1-8 N2\n"
-       "  warning: mivor stops loading at track 0, C0 H0 R1 N1: sector missing; 0" + loadEnd},
+       "  warning: mivor stops loading at track 0, C0 H0 R1 N1: sector missing; 0" + loadEnd + noBlocks},
       {"file cut inside the data of R3", cut(build(disk({standardTrack(0)})), 688 + 2 * kSectorBytes + 16 + 100),
        "disks: 1\n"
        "disk 1 (No.1): \"DISK\"\n"
@@ -142,7 +146,8 @@ TEST(D88Info, ReportsDisksTracksAndWhereTheLoadStops) {
        "  size: 5040 bytes (0x13B0), header at offset 0 (0x0)\n"
        "  tracks present: 1\n"
        "  track   0: 3 sectors: C0 H0 R1-3 N1\n"
-       "  warning: mivor stops loading at track 0, C0 H0 R3 N1: short sector, 100 of 256 bytes; 512" + loadEnd},
+       "  warning: mivor stops loading at track 0, C0 H0 R3 N1: short sector, 100 of 256 bytes; 512" +
+           loadEnd + noBlocks},
       {"damaged track entries", build(badEntries),
        "disks: 1\n"
        "disk 1 (No.1): \"DISK\"\n"
@@ -153,7 +158,7 @@ TEST(D88Info, ReportsDisksTracksAndWhereTheLoadStops) {
        "  track   1: outside the disk\n"
        "  track   2: outside the disk\n"
        "  track   3: beyond the end of the file\n"
-       "  warning: mivor stops loading at track 1, C0 H1 R1 N1: track outside the disk; 4096" + loadEnd},
+       "  warning: mivor stops loading at track 1, C0 H1 R1 N1: track outside the disk; 4096" + loadEnd + noBlocks},
       {"sector counts of 0", build(zeroCounts),
        "disks: 1\n"
        "disk 1 (No.1): \"DISK\"\n"
@@ -161,7 +166,8 @@ TEST(D88Info, ReportsDisksTracksAndWhereTheLoadStops) {
        "  size: 1232 bytes (0x4D0), header at offset 0 (0x0)\n"
        "  tracks present: 1\n"
        "  track   0: 2 sectors: C0 H0 R1-2 N1\n"
-       "  warning: mivor stops loading at track 0, C0 H0 R1 N1: sector listed but reads no data; 0" + loadEnd},
+       "  warning: mivor stops loading at track 0, C0 H0 R1 N1: sector listed but reads no data; 0" +
+           loadEnd + noBlocks},
       {"a listing that reaches its limit", build(runaway),
        "disks: 1\n"
        "disk 1 (No.1): \"DISK\"\n"
@@ -169,7 +175,8 @@ TEST(D88Info, ReportsDisksTracksAndWhereTheLoadStops) {
        "  size: 5488 bytes (0x1570), header at offset 0 (0x0)\n"
        "  tracks present: 1\n"
        "  track   0: at least 256 sectors: C0 H0 R1-255 N1, C0 H0 R0 N1\n"
-       "  warning: mivor stops loading at track 0, C0 H0 R1 N1: sector listed but reads no data; 0" + loadEnd},
+       "  warning: mivor stops loading at track 0, C0 H0 R1 N1: sector listed but reads no data; 0" +
+           loadEnd + noBlocks},
       {"a name with quotes, control and Shift-JIS bytes", build(named),
        "disks: 1\n"
        "disk 1 (No.1): \"A\\x22B\\x5CC\\x01\\x82\\xA0\"\n"
@@ -177,7 +184,7 @@ TEST(D88Info, ReportsDisksTracksAndWhereTheLoadStops) {
        "  size: 5040 bytes (0x13B0), header at offset 0 (0x0)\n"
        "  tracks present: 1\n"
        "  track   0: 16 sectors: C0 H0 R1-16 N1\n"
-       "  warning: mivor stops loading at track 1, C0 H1 R1 N1: track absent; 4096" + loadEnd},
+       "  warning: mivor stops loading at track 1, C0 H1 R1 N1: track absent; 4096" + loadEnd + noBlocks},
   };
   for (const ReportCase& c : cases) EXPECT_EQ(report(c.file), c.text) << c.what;
 }
@@ -198,6 +205,7 @@ TEST(D88Info, NoWarningWhenTheWorkAreaFills) {
     std::snprintf(line, sizeof line, "  track %3d: 16 sectors: C%d H%d R1-16 N1\n", t, t / 2, t % 2);
     text += line;
   }
+  text += "  no blocks\nblocks: 0 (0 patched)\n";
   EXPECT_EQ(report(build(full)), text);
 
   // One track fewer, and the load stops at the first sector of track 79.
@@ -255,7 +263,7 @@ TEST(D88Info, EveryTruncationIsReported) {
   for (std::size_t length = 0; length < whole.size(); ++length) {
     const std::string text = report(cut(whole, length), dir);
     if (length < 688) {
-      EXPECT_EQ(text, "disks: 0\n") << length;
+      EXPECT_EQ(text, "disks: 0\nblocks: 0 (0 patched)\n") << length;
       continue;
     }
     const std::size_t warning = text.find("  warning: mivor stops loading at track ");
@@ -263,6 +271,82 @@ TEST(D88Info, EveryTruncationIsReported) {
     EXPECT_TRUE(text.compare(warning + 40, 2, "0,") == 0 || text.compare(warning + 40, 2, "1,") == 0)
         << length << "\n" << text;
   }
+}
+
+// The lines of a report that name the disks and list their blocks.
+std::string blockLines(const std::string& text) {
+  std::string kept;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("disk ", 0) == 0 || line.rfind("  block ", 0) == 0 || line == "  no blocks" ||
+        line.rfind("blocks: ", 0) == 0) {
+      kept += line + "\n";
+    }
+  }
+  return kept;
+}
+
+TEST(D88Info, ListsTheBlocksMivorWouldCut) {
+  constexpr std::size_t kArea = 0x50000;
+  // The first and the last scan position, and signatures the scan must pass
+  // over: at 0x4F600, off the 256-byte grid, without the check byte.
+  Bytes edges =
+      areaWithBlocks(kArea, {{0x0, false}, {0x1280, false}, {0x2000, false}, {0x4F500, true}, {0x4F600, false}});
+  edges[0x2000 + 35] = 0xC9;
+
+  // Numbering runs on across the disks. A short disk after one with a block
+  // past its end, and a disk without tracks after that: neither may find an
+  // earlier disk's block again.
+  const Bytes first = areaWithBlocks(kArea, {{0x1000, false}, {0x1100, true}, {0x20000, false}});
+  const Bytes shortArea = areaWithBlocks(0x8000, {{0x4000, true}});
+
+  const ReportCase cases[] = {
+      {"the first and the last scan position", build(diskHolding(edges, "EDGES")),
+       "disk 1 (No.1): \"EDGES\"\n"
+       "  block MUS00 at 0x000000 (2560 bytes)\n"
+       "  block MUS01 at 0x04F500 (3072 bytes, patched)\n"
+       "blocks: 2 (1 patched)\n"},
+      {"numbered across disks",
+       concat({build(diskHolding(first, "A")), build(diskHolding(shortArea, "B")), build(disk({}))}),
+       "disk 1 (No.1): \"A\"\n"
+       "  block MUS00 at 0x001000 (2560 bytes)\n"
+       "  block MUS01 at 0x001100 (3072 bytes, patched)\n"
+       "  block MUS02 at 0x020000 (2560 bytes)\n"
+       "disk 2 (No.2): \"B\"\n"
+       "  block MUS03 at 0x004000 (3072 bytes, patched)\n"
+       "disk 3 (No.3): \"DISK\"\n"
+       "  no blocks\n"
+       "blocks: 4 (2 patched)\n"},
+  };
+  for (const ReportCase& c : cases) EXPECT_EQ(blockLines(report(c.file)), c.text) << c.what;
+
+  // Names run on past MUS99.
+  std::vector<std::pair<int, bool>> many;
+  for (int k = 0; k <= 100; ++k) many.emplace_back(k * 256, k % 10 == 0);
+  const std::string text = blockLines(report(build(diskHolding(areaWithBlocks(kArea, many)))));
+  EXPECT_NE(text.find("  block MUS99 at 0x006300 (2560 bytes)\n"
+                      "  block MUS100 at 0x006400 (3072 bytes, patched)\n"
+                      "blocks: 101 (11 patched)\n"),
+            std::string::npos)
+      << text;
+}
+
+TEST(D88Info, ADiskWhoseHeaderCannotBeReadHasNoBlocks) {
+  // The file loses its second disk after it was indexed. mivor still runs
+  // the pass on that disk, with nothing selected: every track reads as
+  // absent, and the cleared work area holds none of the first disk's block.
+  const Bytes first = build(diskHolding(areaWithBlocks(0x8000, {{0x1000, false}}), "A"));
+  const TempDir dir;
+  D88Image image;
+  ASSERT_TRUE(image.open(dir.put("image.d88", concat({first, first})).c_str()));
+  ASSERT_EQ(image.diskCount(), 2);
+  std::filesystem::resize_file(dir.file("image.d88"), first.size());
+  EXPECT_EQ(blockLines(describeImage(image)),
+            "disk 1 (No.1): \"A\"\n"
+            "  block MUS00 at 0x001000 (2560 bytes)\n"
+            "disk 2 (No.2): header cannot be read\n"
+            "  no blocks\n"
+            "blocks: 1 (0 patched)\n");
 }
 
 // The program as a user runs it.

@@ -155,13 +155,7 @@ Bytes cutOf(const Bytes& area, int offset) {
 
 Bytes workArea() { return Bytes(kArea, 0); }
 
-Bytes withBlocks(std::vector<std::pair<int, bool>> blocks) {
-  Bytes area = workArea();
-  std::uint8_t tag = 0x40;
-  for (const auto& b : blocks) putBlock(area, b.first, b.second, tag += 0x11);
-  area.resize(kArea);
-  return area;
-}
+Bytes withBlocks(const std::vector<std::pair<int, bool>>& blocks) { return areaWithBlocks(kArea, blocks); }
 
 Bytes imageOf(const Bytes& area) { return build(diskHolding(area)); }
 
