@@ -1,6 +1,12 @@
 // cutRegion: a fixed slice of a sector run written to a named file.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
+#include <string>
+#include <vector>
+
 #include "cutter/cutter.h"
 #include "tests/d88_builder.h"
 #include "tests/tool_runner.h"
@@ -37,6 +43,41 @@ TEST(CutRegion, WritesASliceOfARun) {
         << c.name;
   }
   g_image.open(nullptr);
+}
+
+// A slice longer than stdio's buffer is written as it is handed over, so a
+// file-size limit makes fwrite itself come up short, while the close that
+// follows succeeds: that failure must be reported all the same, and leave
+// an earlier file of the name as it was.
+TEST(CutRegion, ReportsAWriteCutShort) {
+  Bytes area(8 * 4096);
+  for (std::size_t i = 0; i < area.size(); ++i) area[i] = static_cast<std::uint8_t>(i * 13 + 5);
+  TempDir dir;
+  ASSERT_TRUE(g_image.open(dir.put("image.d88", build(diskHolding(area))).c_str()));
+  ASSERT_TRUE(g_image.selectDisk(0));
+  g_image.setSectorRange(1, 16);
+  const std::string path = dir.file("SLICE");
+  const Bytes earlier(100, 'e');
+  writeFile(path, earlier);
+
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit limited = saved;
+  limited.rlim_cur = 16384;
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  cutRegion(path.c_str(), 0, 0, 0, 1, 1, 0, 0x8000);
+  const std::string err = testing::internal::GetCapturedStderr();
+  testing::internal::GetCapturedStdout();
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  g_image.open(nullptr);
+
+  EXPECT_EQ(err, "cannot write " + path + "\n");
+  EXPECT_EQ(readFile(path), earlier);
+  EXPECT_EQ(dir.files(), (std::vector<std::string>{"SLICE", "image.d88"}));
 }
 
 }  // namespace

@@ -75,7 +75,12 @@ TEST(D88Info, ReportsDisksTracksAndWhereTheLoadStops) {
   // signed value, track 3 lies inside the size but past the end of the file.
   Disk badEntries = disk({standardTrack(0)});
   badEntries.withSize(0x100000);
-  badEntries.trackEntries = {{1, 0x100001}, {2, 0x80000000u}, {3, 0x80000}};
+  // Track 4 starts exactly at the disk's end: inside it, but past the file.
+  badEntries.trackEntries = {{1, 0x100001}, {2, 0x80000000u}, {3, 0x80000}, {4, 0x100000}};
+  // A size field of 2^31 or more is shown as stored; every track entry then
+  // lies beyond it as the reader compares them.
+  Disk hugeSize = disk({standardTrack(0)});
+  hugeSize.withSize(0x80000000u);
 
   // Sector-count fields of 0: the listing runs on to the end of the file or
   // its limit, and readSector finds nothing.
@@ -90,6 +95,10 @@ TEST(D88Info, ReportsDisksTracksAndWhereTheLoadStops) {
 
   Disk named = disk({standardTrack(0)}, 0x20);
   named.name = std::string("A\"B\\C\x01\x82\xA0", 8);
+  // The ends of printable ASCII are shown as they are; the bytes just
+  // outside them are not.
+  Disk printable = disk({standardTrack(0)});
+  printable.name = "~ !}\x7F\x1F";
 
   const std::string loadEnd = " of 327680 bytes loaded\n";
   // None of these disks holds a block.
@@ -153,11 +162,12 @@ TEST(D88Info, ReportsDisksTracksAndWhereTheLoadStops) {
        "disk 1 (No.1): \"DISK\"\n"
        "  media type: 0x00 (2D)\n"
        "  size: 1048576 bytes (0x100000), header at offset 0 (0x0)\n"
-       "  tracks present: 4\n"
+       "  tracks present: 5\n"
        "  track   0: 16 sectors: C0 H0 R1-16 N1\n"
        "  track   1: outside the disk\n"
        "  track   2: outside the disk\n"
        "  track   3: beyond the end of the file\n"
+       "  track   4: beyond the end of the file\n"
        "  warning: mivor stops loading at track 1, C0 H1 R1 N1: track outside the disk; 4096" + loadEnd + noBlocks},
       {"sector counts of 0", build(zeroCounts),
        "disks: 1\n"
@@ -177,6 +187,22 @@ TEST(D88Info, ReportsDisksTracksAndWhereTheLoadStops) {
        "  track   0: at least 256 sectors: C0 H0 R1-255 N1, C0 H0 R0 N1\n"
        "  warning: mivor stops loading at track 0, C0 H0 R1 N1: sector listed but reads no data; 0" +
            loadEnd + noBlocks},
+      {"a size field of 2^31", build(hugeSize),
+       "disks: 1\n"
+       "disk 1 (No.1): \"DISK\"\n"
+       "  media type: 0x00 (2D)\n"
+       "  size: 2147483648 bytes (0x80000000), header at offset 0 (0x0)\n"
+       "  tracks present: 1\n"
+       "  track   0: outside the disk\n"
+       "  warning: mivor stops loading at track 0, C0 H0 R1 N1: track outside the disk; 0" + loadEnd + noBlocks},
+      {"a name at the ends of printable ASCII", build(printable),
+       "disks: 1\n"
+       "disk 1 (No.1): \"~ !}\\x7F\\x1F\"\n"
+       "  media type: 0x00 (2D)\n"
+       "  size: 5040 bytes (0x13B0), header at offset 0 (0x0)\n"
+       "  tracks present: 1\n"
+       "  track   0: 16 sectors: C0 H0 R1-16 N1\n"
+       "  warning: mivor stops loading at track 1, C0 H1 R1 N1: track absent; 4096" + loadEnd + noBlocks},
       {"a name with quotes, control and Shift-JIS bytes", build(named),
        "disks: 1\n"
        "disk 1 (No.1): \"A\\x22B\\x5CC\\x01\\x82\\xA0\"\n"

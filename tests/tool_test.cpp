@@ -173,6 +173,8 @@ TEST(Tool, CutsMusicBlocks) {
 
   Bytes noCheckByte = withBlocks({{0x1200, false}});
   noCheckByte[0x1200 + 35] = 0xC9;
+  Bytes noFirstJump = withBlocks({{0x1200, false}});
+  noFirstJump[0x1200 + 32] = 0xC9;
   Bytes misaligned = workArea();
   putBlock(misaligned, 0x1280, false);
   misaligned.resize(kArea);
@@ -188,6 +190,7 @@ TEST(Tool, CutsMusicBlocks) {
           .expect(0, searching(1) + cutting("MUS00", 0x1200, true))
           .writes("MUS00", cutOf(patched, 0x1200)),
       on("0xC3 at +32 but not at +35", imageOf(noCheckByte)).expect(0, searching(1)),
+      on("0xC3 at +35 but not at +32", imageOf(noFirstJump)).expect(0, searching(1)),
       on("a signature off the 256-byte grid", imageOf(misaligned)).expect(0, searching(1)),
       on("a patched block at the last position", imageOf(last))
           .expect(0, searching(1) + cutting("MUS00", 0x4F500, true))
