@@ -259,17 +259,19 @@ TEST(SelectDisk, FailsOnAHeaderCutShortAfterOpen) {
   EXPECT_TRUE(image.selectDisk(0));
 }
 
-// A disk that would start at 2^31 lies beyond what a disk offset holds: the
-// walk ends there, even when the file goes on with a header.
+// Two disks of 2^30 bytes put a third at 2^31, beyond what a disk offset
+// holds: the walk ends there, even when the file goes on with a header.
 TEST(ImageIndex, EndsAtAnOffsetOf2To31) {
   Disk first = named("A");
-  first.withSize(0x80000000u);
+  first.withSize(0x40000000u);
+  Disk second = named("B");
+  second.withSize(0x40000000u);
   TempDir dir;
   const std::string path = dir.file("image.d88");
-  ASSERT_TRUE(writePieces(path, {{0, build(first)}, {0x80000000u, build(named("B"))}}));
+  ASSERT_TRUE(writePieces(path, {{0, build(first)}, {0x40000000u, build(second)}, {0x80000000u, build(named("C"))}}));
   D88Image image;
   ASSERT_TRUE(image.open(path.c_str()));
-  EXPECT_EQ(indexedNames(image), std::vector<std::string>{"A"});
+  EXPECT_EQ(indexedNames(image), (std::vector<std::string>{"A", "B"}));
 }
 
 }  // namespace
