@@ -63,14 +63,20 @@ std::vector<std::string> TempDir::files() const {
   return names;
 }
 
-RunResult runProgram(const std::string& binary, const fs::path& dir, const std::vector<std::string>& args) {
+RunResult runProgram(const std::string& binary, const fs::path& dir, const std::vector<std::string>& args,
+                     const RunSetup& setup) {
   // Captures go beside the run's directory, so they never show up among its
   // output files.
   const fs::path out = dir.string() + ".stdout";
   const fs::path err = dir.string() + ".stderr";
-  std::string command = "cd " + shellWord(dir.string()) + " && " + shellWord(binary);
-  for (const std::string& a : args) command += " " + shellWord(a);
-  command += " >" + shellWord(out.string()) + " 2>" + shellWord(err.string()) + " </dev/null";
+  std::string program = shellWord(binary);
+  for (const std::string& a : args) program += " " + shellWord(a);
+  if (!setup.shellBefore.empty()) program = "(" + setup.shellBefore + "; exec " + program + ")";
+  program += " >" + shellWord(out.string()) + " 2>" + shellWord(err.string());
+  // The status of a pipeline is its last command's: the program's.
+  const std::string command = "cd " + shellWord(dir.string()) + " && " +
+                              (setup.pipedInput.empty() ? program + " </dev/null"
+                                                        : "cat " + shellWord(setup.pipedInput) + " | " + program);
 
   RunResult result;
   const int raw = std::system(command.c_str());

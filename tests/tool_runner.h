@@ -39,10 +39,19 @@ struct RunResult {
   std::string err;
 };
 
+// What a run gets besides its arguments; by default nothing on standard input.
+struct RunSetup {
+  // A file whose bytes reach the program's standard input through a pipe.
+  std::string pipedInput;
+  // Shell commands run just before the program in its own shell, such as
+  // "ulimit -n 4".
+  std::string shellBefore;
+};
+
 // Runs the program binary with args (each passed as one word) in directory
-// dir.
+// dir, set up as setup says.
 RunResult runProgram(const std::string& binary, const std::filesystem::path& dir,
-                     const std::vector<std::string>& args);
+                     const std::vector<std::string>& args, const RunSetup& setup = RunSetup());
 
 // Runs the built mivor with args in directory dir.
 RunResult runMivor(const std::filesystem::path& dir, const std::vector<std::string>& args);
