@@ -104,6 +104,25 @@ TEST(Pipe, ReadsAsTheSameImageGivenByName) {
   }
 }
 
+TEST(Pipe, StandardInputFromTheImageFileIsNotWritten) {
+  // /dev/stdin redirected from a file is that file: were an output named like
+  // it, it is skipped, as when the image is given by that name.
+  const Bytes image = threeDisks();
+  TempDir named;
+  named.put("MUS00", image);
+  const RunResult byName = runMivor(named.path(), {"MUS00"});
+  ASSERT_EQ(byName.err, "cannot write MUS00\n");
+
+  TempDir redirected;
+  redirected.put("MUS00", image);
+  const RunResult byStdin = runMivor(redirected.path(), {"/dev/stdin"}, {"", "exec <MUS00"});
+  EXPECT_EQ(byStdin.status, byName.status);
+  EXPECT_EQ(byStdin.out, byName.out);
+  EXPECT_EQ(byStdin.err, byName.err);
+  EXPECT_EQ(outputs(redirected, ""), outputs(named, ""));
+  EXPECT_EQ(readFile(redirected.file("MUS00")), image);
+}
+
 TEST(Pipe, NoCopyIsAFileThatCannotBeOpened) {
   const std::pair<const char*, std::string> limits[] = {
       // Room for a few disk headers, not for the image; a write beyond it

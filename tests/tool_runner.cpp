@@ -88,8 +88,8 @@ RunResult runProgram(const std::string& binary, const fs::path& dir, const std::
   return result;
 }
 
-RunResult runMivor(const fs::path& dir, const std::vector<std::string>& args) {
-  return runProgram(MIVOR_BINARY, dir, args);
+RunResult runMivor(const fs::path& dir, const std::vector<std::string>& args, const RunSetup& setup) {
+  return runProgram(MIVOR_BINARY, dir, args, setup);
 }
 
 }  // namespace d88test

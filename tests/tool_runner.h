@@ -53,8 +53,9 @@ struct RunSetup {
 RunResult runProgram(const std::string& binary, const std::filesystem::path& dir,
                      const std::vector<std::string>& args, const RunSetup& setup = RunSetup());
 
-// Runs the built mivor with args in directory dir.
-RunResult runMivor(const std::filesystem::path& dir, const std::vector<std::string>& args);
+// Runs the built mivor with args in directory dir, set up as setup says.
+RunResult runMivor(const std::filesystem::path& dir, const std::vector<std::string>& args,
+                   const RunSetup& setup = RunSetup());
 
 }  // namespace d88test
 
