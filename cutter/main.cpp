@@ -11,7 +11,8 @@ const console::ProgramText kProgram = {
     "mivor", "Usage: mivor [d88file]\n",
     "Cuts the music blocks out of every disk of the D88 image file d88file into\n"
     "the files MUS00, MUS01, ... of the current directory. A line for each disk\n"
-    "and each block goes to standard output, errors to standard error.\n"};
+    "and each block goes to standard output, errors to standard error.\n"
+    "An image from a pipe: unzip -p game.zip game.d88 | mivor /dev/stdin\n"};
 
 // "ファイルをオープンできません." in Shift-JIS, written as raw bytes whatever
 // the console's code page.

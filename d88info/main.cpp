@@ -11,7 +11,8 @@ const console::ProgramText kProgram = {
     "d88info", "Usage: d88info FILE\n",
     "Shows on standard output what mivor's reader sees on every disk of the D88\n"
     "image FILE: its header, its tracks and sectors, and where mivor's load of\n"
-    "the disk stops. It only reads FILE.\n"};
+    "the disk stops. It only reads FILE.\n"
+    "An image from a pipe: unzip -p game.zip game.d88 | d88info /dev/stdin\n"};
 
 }  // namespace
 
