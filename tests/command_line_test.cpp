@@ -29,10 +29,7 @@ struct Program {
   std::string (*imageOutput)(const std::string& imagePath);
 };
 
-std::string mivorCannotOpen(const std::string&) {
-  return "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x83\x49\x81\x5B\x83\x76\x83\x93"
-         "\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x2E\x0A";
-}
+std::string mivorCannotOpen(const std::string&) { return kMivorCannotOpen; }
 
 std::string mivorImageOutput(const std::string&) { return "searching ... Disk No.1\n"; }
 

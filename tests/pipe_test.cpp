@@ -36,10 +36,7 @@ int d88infoDisks(const std::string& out) {
 }
 
 const Program kPrograms[] = {
-    {MIVOR_BINARY,
-     "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x83\x49\x81\x5B\x83\x76\x83\x93"
-     "\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x2E\x0A",
-     mivorDisks},
+    {MIVOR_BINARY, kMivorCannotOpen, mivorDisks},
     {D88INFO_BINARY, "d88info: cannot open /dev/stdin\n", d88infoDisks},
 };
 

@@ -12,6 +12,11 @@
 
 namespace d88test {
 
+// mivor's open-failure message, "ファイルをオープンできません." in Shift-JIS.
+inline constexpr char kMivorCannotOpen[] =
+    "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x83\x49\x81\x5B\x83\x76\x83\x93"
+    "\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x2E\x0A";
+
 // A directory of its own under the system's temporary directory, removed
 // with everything in it when the object goes.
 class TempDir {
