@@ -2,9 +2,17 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "console/command_line.h"
 #include "cutter/cutter.h"
 
 namespace {
+
+const console::ProgramText kProgram = {
+    "mivor", "Usage: mivor [d88file]\n",
+    "Cuts the music blocks out of every disk of the D88 image file d88file into\n"
+    "the files MUS00, MUS01, ... of the current directory. A line for each disk\n"
+    "and each block goes to standard output, errors to standard error.\n"
+    "An image from a pipe: unzip -p game.zip game.d88 | mivor /dev/stdin\n"};
 
 // "ファイルをオープンできません." in Shift-JIS, written as raw bytes whatever
 // the console's code page.
@@ -15,10 +23,8 @@ const char kCannotOpen[] =
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fputs("Usage: mivor [d88file]\n", stderr);
-    return 1;
-  }
+  if (argc != 2) return console::usageError(kProgram);
+  if (const auto status = console::answerOption(kProgram, argv[1])) return *status;
   if (!g_image.open(argv[1])) {
     std::fwrite(kCannotOpen, 1, sizeof kCannotOpen - 1, stderr);
     return 1;

@@ -2,13 +2,23 @@
 #include <cstdio>
 #include <string>
 
+#include "console/command_line.h"
 #include "d88info/report.h"
 
+namespace {
+
+const console::ProgramText kProgram = {
+    "d88info", "Usage: d88info FILE\n",
+    "Shows on standard output what mivor's reader sees on every disk of the D88\n"
+    "image FILE: its header, its tracks and sectors, and where mivor's load of\n"
+    "the disk stops. It only reads FILE.\n"
+    "An image from a pipe: unzip -p game.zip game.d88 | d88info /dev/stdin\n"};
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fputs("Usage: d88info FILE\n", stderr);
-    return 1;
-  }
+  if (argc != 2) return console::usageError(kProgram);
+  if (const auto status = console::answerOption(kProgram, argv[1])) return *status;
   D88Image image;
   if (!image.open(argv[1])) {
     std::fprintf(stderr, "d88info: cannot open %s\n", argv[1]);

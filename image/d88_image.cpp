@@ -53,6 +53,7 @@ bool D88Image::open(const char* path) {
   // The window is the buffer; a stream buffer beneath it would only copy
   // every byte once more.
   std::setvbuf(file_, nullptr, _IONBF, 0);
+  if (!makeSeekable()) return false;
 
   // Offsets are sums of 32-bit fields: kept wide, and the walk stops once one
   // leaves the range a disk offset can hold. A negative size steps back to an
@@ -77,6 +78,32 @@ bool D88Image::open(const char* path) {
     ++diskCount_;
   }
   return true;
+}
+
+// Every read seeks, and a pipe cannot: an unzipped image piped in would read
+// as an empty file. Such a stream is copied once to a temporary file, which
+// then stands in for it and is removed when it is closed. False, with the file
+// closed, when the copy cannot be made (no temporary file, no room for it, a
+// read error).
+bool D88Image::makeSeekable() {
+  // A seek by 0 from the current position fails exactly where seeking does,
+  // with no offset that could overflow a long on a large file.
+  if (std::fseek(file_, 0, SEEK_CUR) == 0) return true;
+  std::FILE* copy = std::tmpfile();
+  bool copied = copy != nullptr;
+  if (copied) {
+    std::setvbuf(copy, nullptr, _IONBF, 0);
+    // Nothing is held in the window yet: it serves as the copy's buffer.
+    std::size_t got = 0;
+    while (copied && (got = std::fread(window_, 1, kWindowSize, file_)) > 0) {
+      copied = std::fwrite(window_, 1, got, copy) == got;
+    }
+    copied = copied && !std::ferror(file_);
+  }
+  std::fclose(file_);
+  if (!copied && copy != nullptr) std::fclose(copy);
+  file_ = copied ? copy : nullptr;
+  return copied;
 }
 
 void D88Image::clearSelection() {

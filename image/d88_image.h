@@ -70,6 +70,7 @@ class D88Image {
   int readTrackIds(int track, std::uint8_t* dest, int destLen);
 
  private:
+  bool makeSeekable();
   void clearSelection();
   std::int64_t trackStart(int track) const;
   const std::uint8_t* windowAt(std::int64_t position, int length);

@@ -1,8 +1,13 @@
 // Opening an image: the index of disk images, disk selection, reopen and close.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "image/d88_image.h"
@@ -151,6 +156,53 @@ TEST(ImageIndex, CloseAndReopen) {
   EXPECT_EQ(image.currentDisk(), -1);
   EXPECT_EQ(image.mediaType(), -1);
   EXPECT_FALSE(image.selectDisk(0));
+}
+
+// The number of file descriptors this process holds open, or -1 when they
+// cannot be listed.
+int openDescriptors() {
+  std::error_code ec;
+  int count = 0;
+  for (std::filesystem::directory_iterator it("/dev/fd", ec), end; !ec && it != end; it.increment(ec)) ++count;
+  return ec ? -1 : count;
+}
+
+TEST(ImageIndex, APipeIsReadThroughACopy) {
+  // A disk larger than the reader's window, its bytes all told apart.
+  Bytes area(0x50000);
+  for (std::size_t i = 0; i < area.size(); ++i) area[i] = static_cast<std::uint8_t>(i % 251);
+  const Bytes file = concat({build(named("A")), build(diskHolding(area, "B"))});
+  TempDir dir;
+  const std::string fifo = dir.file("image.fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int before = openDescriptors();
+  ASSERT_GE(before, 0);
+
+  // A reader that stops short of the end makes the writer fail when the pipe
+  // is closed, rather than kill the test or leave it waiting.
+  std::signal(SIGPIPE, SIG_IGN);
+  bool written = false;
+  std::thread writer([&] {
+    std::ofstream out(fifo, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    out.close();
+    written = !out.fail();
+  });
+  D88Image image;
+  const bool opened = image.open(fifo.c_str());
+  const std::vector<std::string> names = indexedNames(image);
+  Bytes loaded(area.size());
+  const int read =
+      image.selectDisk(1) ? image.readSectors(0, 0, 0, 1, 1, loaded.data(), static_cast<int>(loaded.size())) : 0;
+  image.open(nullptr);
+  writer.join();
+
+  EXPECT_TRUE(opened);
+  EXPECT_TRUE(written) << "the whole image is taken from the pipe at once";
+  EXPECT_EQ(names, (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(read, static_cast<int>(area.size()));
+  EXPECT_EQ(loaded, area);
+  EXPECT_EQ(openDescriptors(), before) << "closing lets go of the pipe and of its copy";
 }
 
 TEST(SelectDisk, DecodesTheHeader) {

@@ -64,18 +64,26 @@ std::vector<std::string> TempDir::files() const {
 }
 
 RunResult runProgram(const std::string& binary, const fs::path& dir, const std::vector<std::string>& args,
-                     long fileSizeLimit) {
+                     const RunSetup& setup) {
   // Captures go beside the run's directory, so they never show up among its
   // output files.
   const fs::path out = dir.string() + ".stdout";
   const fs::path err = dir.string() + ".stderr";
-  std::string command;
+  std::string program = shellWord(binary);
+  for (const std::string& a : args) program += " " + shellWord(a);
+  std::string before = setup.shellBefore;
   // The shell's ulimit -f counts blocks of 512 bytes; an ignored signal stays
   // ignored across exec.
-  if (fileSizeLimit > 0) command = "ulimit -f " + std::to_string(fileSizeLimit / 512) + " && trap '' XFSZ && ";
-  command += "cd " + shellWord(dir.string()) + " && exec " + shellWord(binary);
-  for (const std::string& a : args) command += " " + shellWord(a);
-  command += " >" + shellWord(out.string()) + " 2>" + shellWord(err.string()) + " </dev/null";
+  if (setup.fileSizeLimit > 0) {
+    before += (before.empty() ? "" : "; ") + std::string("ulimit -f ") + std::to_string(setup.fileSizeLimit / 512) +
+              " && trap '' XFSZ";
+  }
+  if (!before.empty()) program = "(" + before + "; exec " + program + ")";
+  program += " >" + shellWord(out.string()) + " 2>" + shellWord(err.string());
+  // The status of a pipeline is its last command's: the program's.
+  const std::string command = "cd " + shellWord(dir.string()) + " && " +
+                              (setup.pipedInput.empty() ? program + " </dev/null"
+                                                        : "cat " + shellWord(setup.pipedInput) + " | " + program);
 
   RunResult result;
   const int raw = std::system(command.c_str());
@@ -87,8 +95,8 @@ RunResult runProgram(const std::string& binary, const fs::path& dir, const std::
   return result;
 }
 
-RunResult runMivor(const fs::path& dir, const std::vector<std::string>& args, long fileSizeLimit) {
-  return runProgram(MIVOR_BINARY, dir, args, fileSizeLimit);
+RunResult runMivor(const fs::path& dir, const std::vector<std::string>& args, const RunSetup& setup) {
+  return runProgram(MIVOR_BINARY, dir, args, setup);
 }
 
 }  // namespace d88test

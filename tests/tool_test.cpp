@@ -19,10 +19,6 @@ namespace {
 constexpr int kArea = 0x50000;
 
 const std::string kUsage = "Usage: mivor [d88file]\n";
-// The open-failure message, Shift-JIS.
-const std::string kCannotOpen =
-    "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x83\x49\x81\x5B\x83\x76\x83\x93"
-    "\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x2E\x0A";
 
 // One run of the tool: the image it is given and what it must do with it.
 struct ToolCase {
@@ -78,7 +74,9 @@ void check(const ToolCase& c) {
   TempDir dir;
   dir.put(c.imageName, c.image);
   if (c.prepare) c.prepare(dir);
-  const RunResult run = runMivor(dir.path(), c.args, c.fileSizeLimit);
+  RunSetup setup;
+  setup.fileSizeLimit = c.fileSizeLimit;
+  const RunResult run = runMivor(dir.path(), c.args, setup);
   EXPECT_EQ(run.status, c.status);
   EXPECT_EQ(run.out, c.out);
   EXPECT_EQ(run.err, c.err);
@@ -122,11 +120,11 @@ TEST(Tool, CommandLineAndImageIndex) {
   const ToolCase cases[] = {
       on("no argument", oneDisk()).withArgs({}).expect(1, "", kUsage),
       on("two arguments", oneDisk()).withArgs({"image.d88", "x"}).expect(1, "", kUsage),
-      on("missing file", oneDisk()).withArgs({"missing.d88"}).expect(1, "", kCannotOpen),
+      on("missing file", oneDisk()).withArgs({"missing.d88"}).expect(1, "", kMivorCannotOpen),
       on("a directory", oneDisk())
           .before([](const TempDir& d) { fs::create_directory(d.path() / "sub"); })
           .withArgs({"sub"})
-          .expect(1, "", kCannotOpen),
+          .expect(1, "", kMivorCannotOpen),
       on("empty file", {}).expect(0, ""),
       on("687 bytes", Bytes(687, 0)).expect(0, ""),
       on("one disk", oneDisk()).expect(0, searching(1)),
