@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "console/command_line.h"
+#include "cutter/command_line.h"
 #include "cutter/cutter.h"
 
 namespace {

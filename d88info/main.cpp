@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <string>
 
-#include "console/command_line.h"
+#include "cutter/command_line.h"
 #include "d88info/report.h"
 
 namespace {
@@ -10,8 +10,9 @@ namespace {
 const console::ProgramText kProgram = {
     "d88info", "Usage: d88info FILE\n",
     "Shows on standard output what mivor's reader sees on every disk of the D88\n"
-    "image FILE: its header, its tracks and sectors, and where mivor's load of\n"
-    "the disk stops. It only reads FILE.\n"
+    "image FILE: its header, its tracks and sectors, where mivor's load of the\n"
+    "disk stops, and the music blocks mivor would cut from it. It only reads\n"
+    "FILE.\n"
     "An image from a pipe: unzip -p game.zip game.d88 | d88info /dev/stdin\n"};
 
 }  // namespace

@@ -1,5 +1,7 @@
 # The faults tests/mutation/run plants, one at a time: in file, the text find
-# (which must occur exactly once) becomes replace. Each is a slip a developer
+# (which must occur exactly once) becomes replace. A fault the suite lets
+# through that changes nothing a user or caller can observe says why in
+# equivalent. Each is a slip a developer
 # could plausibly make: an off-by-one in a walk's end or a range check, a
 # state not reset, a failure not reported, a format or an order changed, a
 # bound moved by one.
@@ -9,6 +11,7 @@ CUTTER = "cutter/cutter.cpp"
 MAIN = "cutter/main.cpp"
 REPORT = "d88info/report.cpp"
 INFO = "d88info/main.cpp"
+OPTIONS = "cutter/command_line.cpp"
 
 FAULTS = [
     # The image index.
@@ -31,7 +34,8 @@ FAULTS = [
     dict(file=IMAGE, what="reopening keeps the earlier track table",
          find="  std::memset(trackOffsets_, 0, sizeof trackOffsets_);\n", replace=""),
     dict(file=IMAGE, what="reopening keeps the earlier name",
-         find="  std::memset(name_, 0, kDiskNameLength);\n", replace=""),
+         find="  std::memset(name_, 0, kDiskNameLength);\n", replace="",
+         equivalent='open() clears name[0], and every selectDisk zero-fills the name after the bytes it copies: the stale bytes are never seen'),
     dict(file=IMAGE, what="closing keeps the disk count",
          find="  if (path == nullptr) {\n    diskCount_ = 0;", replace="  if (path == nullptr) {"),
     dict(file=IMAGE, what="closing keeps the media type",
@@ -69,18 +73,21 @@ FAULTS = [
     # The read window.
     dict(file=IMAGE, what="a window that ends exactly at the wanted bytes is read again",
          find="if (position < windowStart_ || position + length > windowStart_ + windowLength_) {",
-         replace="if (position < windowStart_ || position + length >= windowStart_ + windowLength_) {"),
+         replace="if (position < windowStart_ || position + length >= windowStart_ + windowLength_) {",
+         equivalent='the window is read again from the same file and holds the same bytes; only one read more'),
     dict(file=IMAGE, what="a window holding part of the bytes is taken as holding them",
          find="if (position < windowStart_ || position + length > windowStart_ + windowLength_) {",
          replace="if (position < windowStart_ || position > windowStart_ + windowLength_) {"),
     dict(file=IMAGE, what="a window starts at the position that missed, no look-behind",
          find="windowStart_ = position > kLookBehind ? position - kLookBehind : 0;",
-         replace="windowStart_ = position;"),
+         replace="windowStart_ = position;",
+         equivalent="the look-behind saves reads when a walk returns to its track's start; the bytes are the same"),
     dict(file=IMAGE, what="a read cut short by the end of the file yields nothing",
          find="  if (position < windowStart_ || held <= 0) return 0;",
          replace="  return 0;"),
     dict(file=IMAGE, what="a failed seek still reads",
-         find="  if (!seekTo(file_, position)) return 0;\n", replace="  seekTo(file_, position);\n"),
+         find="  if (!seekTo(file_, position)) return 0;\n", replace="  seekTo(file_, position);\n",
+         equivalent='every position that reaches the seek is at least 0 and the image is a seekable file (a pipe is copied to a temporary file first), so the seek cannot fail'),
     # readSector.
     dict(file=IMAGE, what="a sector count of 0 does not end readSector's walk",
          find="    if (count == 0) return 0;\n", replace=""),
@@ -106,7 +113,8 @@ FAULTS = [
     # readSectors.
     dict(file=IMAGE, what="the chunk is not kept reduced",
          find="    if (length - done < chunk) chunk = length - done;",
-         replace="    chunk = 128 << n;\n    if (length - done < chunk) chunk = length - done;"),
+         replace="    chunk = 128 << n;\n    if (length - done < chunk) chunk = length - done;",
+         equivalent='once the chunk is reduced to what is left, done reaches length and the loop ends: no second reduced chunk is ever read'),
     dict(file=IMAGE, what="a short sector does not stop the run",
          find="if (readSector(track, c, h, r, n, dest, chunk) < chunk) return done;",
          replace="if (readSector(track, c, h, r, n, dest, chunk) == 0) return done;"),
@@ -147,7 +155,8 @@ FAULTS = [
     dict(file=CUTTER, what="the address is not zero-padded",
          find='"cutting ... %5s  adr=%06x\\n"', replace='"cutting ... %5s  adr=%6x\\n"'),
     dict(file=CUTTER, what="the name is left-aligned",
-         find='"cutting ... %5s  adr=%06x\\n"', replace='"cutting ... %-5s  adr=%06x\\n"'),
+         find='"cutting ... %5s  adr=%06x\\n"', replace='"cutting ... %-5s  adr=%06x\\n"',
+         equivalent='an output name is MUS and at least two digits, never shorter than the five columns'),
     dict(file=CUTTER, what="the patched line comes before the cutting line",
          find='    std::printf("cutting ... %5s  adr=%06x\\n", name, static_cast<unsigned>(scan.offset));\n    if (scan.patched) std::printf("* patched *\\n");',
          replace='    if (scan.patched) std::printf("* patched *\\n");\n    std::printf("cutting ... %5s  adr=%06x\\n", name, static_cast<unsigned>(scan.offset));'),
@@ -191,10 +200,30 @@ FAULTS = [
     dict(file=MAIN, what="disks are announced from '0'",
          find="'1' + d", replace="'0' + d"),
     dict(file=MAIN, what="three arguments are accepted",
-         find="  if (argc != 2) {", replace="  if (argc < 2) {"),
+         find="  if (argc != 2) return console::usageError(kProgram);",
+         replace="  if (argc < 2) return console::usageError(kProgram);"),
     dict(file=MAIN, what="the open-failure message loses its newline",
          find="std::fwrite(kCannotOpen, 1, sizeof kCannotOpen - 1, stderr);",
          replace="std::fwrite(kCannotOpen, 1, sizeof kCannotOpen - 2, stderr);"),
+    # --help and --version.
+    dict(file=OPTIONS, what="an option is matched by its prefix",
+         find='if (std::strcmp(arg, "--help") == 0) {', replace='if (std::strncmp(arg, "--help", 6) == 0) {'),
+    dict(file=OPTIONS, what="a help that cannot be written still succeeds",
+         find="  return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;", replace="  std::fflush(stdout);\n  return 0;"),
+    dict(file=OPTIONS, what="the help goes to standard error",
+         find='    std::printf("%s%s%sMore: man %s\\n", program.usage,',
+         replace='    std::fprintf(stderr, "%s%s%sMore: man %s\\n", program.usage,'),
+    dict(file=MAIN, what="options are answered before the argument count is checked",
+         find="  if (argc != 2) return console::usageError(kProgram);\n  if (const auto status = console::answerOption(kProgram, argv[1])) return *status;",
+         replace="  if (argc > 1) {\n    if (const auto status = console::answerOption(kProgram, argv[1])) return *status;\n  }\n  if (argc != 2) return console::usageError(kProgram);"),
+    # An image from a pipe.
+    dict(file=IMAGE, what="only the first window of a pipe is copied",
+         find="    while (copied && (got = std::fread(window_, 1, kWindowSize, file_)) > 0) {",
+         replace="    if (copied && (got = std::fread(window_, 1, kWindowSize, file_)) > 0) {"),
+    dict(file=IMAGE, what="a failed write to the copy is ignored",
+         find="      copied = std::fwrite(window_, 1, got, copy) == got;", replace="      std::fwrite(window_, 1, got, copy);"),
+    dict(file=IMAGE, what="an image that cannot seek is read as it is",
+         find="  if (std::fseek(file_, 0, SEEK_CUR) == 0) return true;", replace="  return true;"),
     # d88info.
     dict(file=REPORT, what="2DD is named 2HD",
          find='{0x10, "2DD"}', replace='{0x10, "2HD"}'),
@@ -232,16 +261,3 @@ FAULTS = [
          find="if (std::fflush(stdout) != 0 || std::ferror(stdout)) {", replace="if (false) {"),
 ]
 
-# Faults the suite lets through that change nothing a user or caller can
-# observe, by number, and why.
-EQUIVALENT = {
-    8: "open() clears name[0], and every selectDisk zero-fills the name after the bytes it copies: "
-       "the stale bytes are never seen",
-    21: "the window is read again from the same file and holds the same bytes; only one read more",
-    23: "the look-behind saves reads when a walk returns to its track's start; the bytes are the same",
-    25: "every position that reaches the seek is at least 0 and the image is a seekable file (a pipe "
-        "is copied to a temporary file first), so the seek cannot fail",
-    34: "once the chunk is reduced to what is left, done reaches length and the loop ends: "
-        "no second reduced chunk is ever read",
-    50: "an output name is MUS and at least two digits, never shorter than the five columns",
-}

@@ -1,7 +1,7 @@
 // The command-line conventions both programs share: the usage error and the
 // answers to --help and --version.
-#ifndef MIVOR_CONSOLE_COMMAND_LINE_H
-#define MIVOR_CONSOLE_COMMAND_LINE_H
+#ifndef MIVOR_CUTTER_COMMAND_LINE_H
+#define MIVOR_CUTTER_COMMAND_LINE_H
 
 #include <optional>
 
@@ -26,4 +26,4 @@ std::optional<int> answerOption(const ProgramText& program, const char* arg);
 
 }  // namespace console
 
-#endif  // MIVOR_CONSOLE_COMMAND_LINE_H
+#endif  // MIVOR_CUTTER_COMMAND_LINE_H
