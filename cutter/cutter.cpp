@@ -26,17 +26,19 @@ bool isMusicBlock(const std::uint8_t* p) {
 // name is taken.
 constexpr const char* kTempSuffix = ".tmp";
 constexpr int kTempAttempts = 100;
-constexpr int kTempNameSize = kOutputNameSize + 8;  // name, ".tmp", up to two digits
+// cutRegion's names are paths of any length: room for the longest the
+// platform names, ".tmp" and two digits.
+constexpr int kTempNameSize = FILENAME_MAX + 8;
 
 // Creates a temporary file for name that no file had the name of, writes the
-// name into temp and opens g_out on it. False when none could be created.
+// name into temp and opens g_out on it. False when none could be created, or
+// name is too long to take the suffix.
 bool createTemp(const char* name, char (&temp)[kTempNameSize]) {
   for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
-    if (attempt == 0) {
-      std::snprintf(temp, sizeof temp, "%s%s", name, kTempSuffix);
-    } else {
-      std::snprintf(temp, sizeof temp, "%s%s%d", name, kTempSuffix, attempt);
-    }
+    const int length = attempt == 0 ? std::snprintf(temp, sizeof temp, "%s%s", name, kTempSuffix)
+                                    : std::snprintf(temp, sizeof temp, "%s%s%d", name, kTempSuffix, attempt);
+    // A name cut short would put the file elsewhere, or on another's name.
+    if (length < 0 || length >= kTempNameSize) return false;
     // Never take the name of something that exists, be it a file, a link or
     // a directory: it is not ours to replace.
     std::error_code ec;

@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,35 @@ TEST(CutRegion, WritesASliceOfARun) {
         << c.name;
   }
   g_image.open(nullptr);
+}
+
+// A long name's temporary file lies beside it under the whole name: were the
+// temporary name cut short, it would fall on one of the directories named
+// like the beginnings of the name, and the write would fail or land there.
+TEST(CutRegion, WritesALongNameThroughATemporaryFileBesideIt) {
+  Bytes area(4096);
+  for (std::size_t i = 0; i < area.size(); ++i) area[i] = static_cast<std::uint8_t>(i * 7 + 1);
+  TempDir dir;
+  ASSERT_TRUE(g_image.open(dir.put("image.d88", build(diskHolding(area))).c_str()));
+  ASSERT_TRUE(g_image.selectDisk(0));
+  g_image.setSectorRange(1, 16);
+  std::string name;
+  for (int i = 0; i < 200; ++i) name += static_cast<char>('A' + i % 26);
+  for (std::size_t k = 1; k < name.size(); ++k) std::filesystem::create_directory(dir.path() / name.substr(0, k));
+
+  const std::filesystem::path home = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  cutRegion(name.c_str(), 0, 0, 0, 1, 1, 0x100, 0x200);
+  const std::string err = testing::internal::GetCapturedStderr();
+  testing::internal::GetCapturedStdout();
+  std::filesystem::current_path(home);
+  g_image.open(nullptr);
+
+  EXPECT_EQ(err, "");
+  EXPECT_EQ(readFile(dir.file(name)), Bytes(area.begin() + 0x100, area.begin() + 0x300));
+  EXPECT_EQ(dir.files(), (std::vector<std::string>{name, "image.d88"}));
 }
 
 // A slice longer than stdio's buffer is written as it is handed over, so a
