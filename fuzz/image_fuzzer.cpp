@@ -1,7 +1,7 @@
 // libFuzzer target: each input is a D88 image file. A run does with it what
 // the tool does (open, index, select each disk, the disk pass with its scan,
-// patch and cut), then reads sectors directly with arguments taken from the
-// input's last bytes.
+// patch and cut), makes d88info's report on it, then reads sectors directly
+// with arguments taken from the input's last bytes.
 //
 // The image and the MUS files a run cuts live in a scratch directory of the
 // process's own, removed at exit, so fuzzing leaves nothing in the working
@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "cutter/cutter.h"
+#include "d88info/report.h"
 
 namespace fs = std::filesystem;
 
@@ -97,6 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!writeImage(data, size)) std::abort();  // the scratch directory is gone
   if (g_image.open(g_imagePath.string().c_str())) {
     cutAllDisks();
+    describeImage(g_image);
     FuzzedDataProvider in(data, size);
     readDirectly(in);
   }
