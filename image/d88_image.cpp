@@ -11,6 +11,22 @@
 
 using namespace d88;
 
+namespace {
+
+// Seeks file to position from its start. fseek takes a long, 32 bits on
+// Windows and on 32-bit systems, where an image may still reach past 2 GiB:
+// the seek takes a 64-bit offset on every platform.
+bool seekTo(std::FILE* file, std::int64_t position) {
+#ifdef _WIN32
+  return _fseeki64(file, position, SEEK_SET) == 0;
+#else
+  static_assert(sizeof(off_t) >= sizeof(std::int64_t), "off_t holds 64-bit offsets (_FILE_OFFSET_BITS=64)");
+  return fseeko(file, static_cast<off_t>(position), SEEK_SET) == 0;
+#endif
+}
+
+}  // namespace
+
 D88Image::D88Image()
     : file_(nullptr),
       currentDisk_(-1),
@@ -86,9 +102,9 @@ bool D88Image::open(const char* path) {
 // closed, when the copy cannot be made (no temporary file, no room for it, a
 // read error).
 bool D88Image::makeSeekable() {
-  // A seek by 0 from the current position fails exactly where seeking does,
-  // with no offset that could overflow a long on a large file.
-  if (std::fseek(file_, 0, SEEK_CUR) == 0) return true;
+  // The file was just opened: a seek to its start fails exactly where the
+  // reads' seeks would.
+  if (seekTo(file_, 0)) return true;
   std::FILE* copy = std::tmpfile();
   bool copied = copy != nullptr;
   if (copied) {
@@ -184,22 +200,6 @@ int D88Image::readAt(std::int64_t position, std::uint8_t* dest, int length) {
   std::memcpy(dest, window_ + (position - windowStart_), static_cast<std::size_t>(held));
   return static_cast<int>(held);
 }
-
-namespace {
-
-// Seeks file to position from its start. fseek takes a long, 32 bits on
-// Windows and on 32-bit systems, where an image may still reach past 2 GiB:
-// the seek takes a 64-bit offset on every platform.
-bool seekTo(std::FILE* file, std::int64_t position) {
-#ifdef _WIN32
-  return _fseeki64(file, position, SEEK_SET) == 0;
-#else
-  static_assert(sizeof(off_t) >= sizeof(std::int64_t), "off_t holds 64-bit offsets (_FILE_OFFSET_BITS=64)");
-  return fseeko(file, static_cast<off_t>(position), SEEK_SET) == 0;
-#endif
-}
-
-}  // namespace
 
 // Seeks to position and reads length bytes from the file itself.
 int D88Image::readFromFile(std::int64_t position, std::uint8_t* dest, int length) {

@@ -144,11 +144,13 @@ Bytes slowImage(std::size_t bytes, std::size_t walk) {
   return image;
 }
 
-bool write(const std::string& path, const Bytes& bytes) {
-  if (writeFile(path, bytes)) return true;
-  std::fprintf(stderr, "d88gen: cannot write %s\n", path.c_str());
-  return false;
+// Reports a file at path that could not be written; returns written.
+bool reported(bool written, const std::string& path) {
+  if (!written) std::fprintf(stderr, "d88gen: cannot write %s\n", path.c_str());
+  return written;
 }
+
+bool write(const std::string& path, const Bytes& bytes) { return reported(writeFile(path, bytes), path); }
 
 }  // namespace
 
@@ -159,11 +161,7 @@ int main(int argc, char** argv) {
     const int disks = std::atoi(argv[2]);
     if (disks >= 1 && disks <= 64) return write(argv[3], benchImage(disks)) ? 0 : 1;
   }
-  if (mode == "large" && argc == 3) {
-    if (writePieces(argv[2], largeImage().pieces)) return 0;
-    std::fprintf(stderr, "d88gen: cannot write %s\n", argv[2]);
-    return 1;
-  }
+  if (mode == "large" && argc == 3) return reported(writePieces(argv[2], largeImage().pieces), argv[2]) ? 0 : 1;
   if (mode == "seeds" && argc == 3) {
     for (const Seed& s : seeds()) {
       if (!write(std::string(argv[2]) + "/" + s.name, s.bytes)) return 1;

@@ -121,21 +121,26 @@ TEST(Pipe, StandardInputFromTheImageFileIsNotWritten) {
 }
 
 TEST(Pipe, NoCopyIsAFileThatCannotBeOpened) {
-  const std::pair<const char*, std::string> limits[] = {
-      // Room for a few disk headers, not for the image; a write beyond it
-      // fails with "file too large" instead of raising a signal.
-      {"no room for the copy", "ulimit -f 64; trap '' XFSZ"},
-      // Room for standard input, output, error and the pipe's stream, fd 3,
-      // which may have been inherited open: closed, so the program can load.
-      {"no file descriptor for the copy", "exec 3<&-; ulimit -n 4"},
-  };
   TempDir source;
   const std::string image = source.put("image.d88", threeDisks());
+  RunSetup noRoom;
+  noRoom.pipedInput = image;
+  // Room for a few disk headers, not for the image.
+  noRoom.fileSizeLimit = 64 * 512;
+  RunSetup noDescriptor;
+  noDescriptor.pipedInput = image;
+  // Room for standard input, output, error and the pipe's stream, fd 3,
+  // which may have been inherited open: closed, so the program can load.
+  noDescriptor.shellBefore = "exec 3<&-; ulimit -n 4";
+  const std::pair<const char*, RunSetup> limits[] = {
+      {"no room for the copy", noRoom},
+      {"no file descriptor for the copy", noDescriptor},
+  };
   for (const Program& p : kPrograms) {
     for (const auto& l : limits) {
       SCOPED_TRACE(p.binary + ": " + l.first);
       TempDir dir;
-      const RunResult run = runProgram(p.binary, dir.path(), {"/dev/stdin"}, {image, l.second});
+      const RunResult run = runProgram(p.binary, dir.path(), {"/dev/stdin"}, l.second);
       EXPECT_EQ(run.status, 1);
       EXPECT_EQ(run.out, "");
       EXPECT_EQ(run.err, p.cannotOpenPipe);
